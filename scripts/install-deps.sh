@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs what building and testing zu_zozov needs on Debian 12, when it is
+# missing. Run as root (or with sudo available).
+set -euo pipefail
+
+packages=(cmake g++ make pkg-config libboost-dev libxerces-c-dev libgtest-dev libgmock-dev
+          googletest libbenchmark-dev)
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+echo "install-deps: installing ${missing[*]}" >&2
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

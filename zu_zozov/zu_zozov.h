@@ -1,0 +1,8 @@
+// Umbrella header: the whole public API of zu_zozov.
+#ifndef ZU_ZOZOV_ZU_ZOZOV_H
+#define ZU_ZOZOV_ZU_ZOZOV_H
+
+#include "zu_zozov/export.h"
+#include "zu_zozov/version.h"
+
+#endif
