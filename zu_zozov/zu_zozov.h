@@ -4,5 +4,6 @@
 
 #include "zu_zozov/export.h"
 #include "zu_zozov/version.h"
+#include "log/logout.h"
 
 #endif

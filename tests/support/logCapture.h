@@ -1,0 +1,52 @@
+// Test helper: captures the library's log records.
+//
+//   testsupport::LogCapture log;
+//   ... call the library ...
+//   ASSERT_EQ(1u, log.records().size());
+//   EXPECT_EQ("ERROR", log.records()[0].level);
+//
+// The capture installs its sink on construction and puts the previous sink
+// back on destruction, so captures nest.  Not copyable or movable (the sink
+// refers to the object).  Records are kept as copies, in the order received;
+// the library's messages are GBK bytes (compare with testsupport::gbk).
+#ifndef ZU_ZOZOV_TESTS_SUPPORT_LOGCAPTURE_H
+#define ZU_ZOZOV_TESTS_SUPPORT_LOGCAPTURE_H
+
+#include <string>
+#include <vector>
+
+#include "log/logout.h"
+
+namespace testsupport {
+
+struct LogRecord {
+  std::string level;
+  std::string logger;
+  std::string message;
+  std::string file;     // empty when the file was null (see hasFile)
+  int line = 0;
+  bool hasFile = false;  // false when the sink received a null file
+  bool nullText = false;  // true when level, logger or message was null
+};
+
+class LogCapture {
+ public:
+  LogCapture();
+  ~LogCapture();
+  LogCapture(const LogCapture&) = delete;
+  LogCapture& operator=(const LogCapture&) = delete;
+
+  const std::vector<LogRecord>& records() const { return m_records; }
+  void clear() { m_records.clear(); }
+
+  // The records of one level, in order.
+  std::vector<LogRecord> withLevel(const std::string& level) const;
+
+ private:
+  std::vector<LogRecord> m_records;
+  zAZir4::Sink m_previous;
+};
+
+}  // namespace testsupport
+
+#endif
