@@ -5,5 +5,9 @@
 #include "zu_zozov/export.h"
 #include "zu_zozov/version.h"
 #include "log/logout.h"
+#include "zu_zozov/xProp.h"
+#include "zu_zozov/xClass.h"
+#include "zu_zozov/propDic.h"
+#include "zu_zozov/acctRule.h"
 
 #endif

@@ -1,0 +1,87 @@
+#include "zu_zozov/acctRule.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using qvt::ht::CAccount;
+using qvt::ht::CAcctRule;
+
+namespace {
+
+CAccount* account(const std::string& code, const std::string& expression) {
+    CAccount* a = new CAccount;
+    a->setCode(code);
+    a->setName("name " + code);
+    a->setExpression(expression);
+    return a;
+}
+
+}  // namespace
+
+TEST(CAcctRule, NewRuleAndInit) {
+    CAcctRule rule("any text");
+    EXPECT_TRUE(rule.init("<AcctRule/>"));
+    EXPECT_EQ("", rule.getCode());
+    EXPECT_EQ("", rule.getName());
+    EXPECT_EQ(0, static_cast<int>(rule.getType()));
+    EXPECT_EQ("", rule.getTableName());
+    EXPECT_TRUE(rule.getAccts().empty());
+    EXPECT_EQ(nullptr, rule.getAccount("x"));
+    rule.setType(static_cast<CAcctRule::AcctType>(7));
+    EXPECT_EQ(7, static_cast<int>(rule.getType()));
+}
+
+// Run under the sanitizer build: a replaced account that leaked or a shared
+// account deleted twice shows up there.
+TEST(CAcctRule, OwnershipOfAccounts) {
+    CAcctRule rule;
+    rule.addAccount(nullptr);
+    rule.addAccount(account("B", "x > 1"));
+    rule.addAccount(account("A", "x > 2"));
+    CAccount* second = account("B", "x > 3");
+    rule.addAccount(second);  // the first B is deleted
+    rule.addAccount(second);  // same object: kept, not deleted
+    ASSERT_EQ(2u, rule.getAccts().size());
+    EXPECT_EQ(second, rule.getAccount("B"));
+    EXPECT_EQ("x > 3", rule.getAccount("B")->getExpression());
+    EXPECT_EQ("A", rule.getAccts().begin()->first);
+
+    // An account whose code changed after it was added moves to its new code.
+    second->setCode("C");
+    rule.addAccount(second);
+    EXPECT_EQ(nullptr, rule.getAccount("B"));
+    EXPECT_EQ(second, rule.getAccount("C"));
+    EXPECT_EQ(2u, rule.getAccts().size());
+}
+
+TEST(CAcctRule, CopiesOwnTheirAccounts) {
+    CAcctRule* source = new CAcctRule;
+    source->setCode("R");
+    source->setName("rule");
+    source->setType(static_cast<CAcctRule::AcctType>(2));
+    source->addAccount(account("A", "a"));
+    source->addAccount(account("B", "b"));
+
+    CAcctRule copy(*source);
+    EXPECT_EQ("R", copy.getCode());
+    EXPECT_EQ("rule", copy.getName());
+    EXPECT_EQ(2, static_cast<int>(copy.getType()));
+    ASSERT_EQ(2u, copy.getAccts().size());
+    EXPECT_NE(source->getAccount("A"), copy.getAccount("A"));
+    EXPECT_EQ("a", copy.getAccount("A")->getExpression());
+
+    CAcctRule assigned;
+    assigned.addAccount(account("OLD", "old"));  // released by the assignment
+    assigned = *source;
+    EXPECT_EQ(nullptr, assigned.getAccount("OLD"));
+    ASSERT_EQ(2u, assigned.getAccts().size());
+    EXPECT_NE(source->getAccount("B"), assigned.getAccount("B"));
+
+    assigned = assigned;  // self-assignment keeps the accounts
+    EXPECT_EQ("b", assigned.getAccount("B")->getExpression());
+
+    delete source;  // the copies' accounts stay valid
+    EXPECT_EQ("a", copy.getAccount("A")->getExpression());
+    EXPECT_EQ("b", assigned.getAccount("B")->getExpression());
+}
