@@ -9,5 +9,6 @@
 #include "zu_zozov/xClass.h"
 #include "zu_zozov/propDic.h"
 #include "zu_zozov/acctRule.h"
+#include "zu_zozov/htGroupData.h"
 
 #endif
