@@ -10,5 +10,7 @@
 #include "zu_zozov/propDic.h"
 #include "zu_zozov/acctRule.h"
 #include "zu_zozov/htGroupData.h"
+#include "xml/domXMLCore.h"
+#include "xml/xmlString.h"
 
 #endif
