@@ -12,5 +12,6 @@
 #include "zu_zozov/htGroupData.h"
 #include "xml/domXMLCore.h"
 #include "xml/xmlString.h"
+#include "zu_zozov/groupInstrument.h"
 
 #endif
