@@ -22,6 +22,11 @@ namespace expr {
 // type (std::string included).
 ZU_ZOZOV_EXPORT bool isNumeric(const boost::any& v);
 
+// Non-throwing form of toDouble: stores the converted value in `out` and
+// returns true when v holds an arithmetic type; false otherwise (out is then
+// unchanged).
+ZU_ZOZOV_EXPORT bool tryToDouble(const boost::any& v, double& out);
+
 // Converts an arithmetic value to double: bool gives 0 or 1, unsigned types
 // stay positive.  Anything else, the empty value included, throws a
 // std::exception whose what() is "failed conversion from non-support type to

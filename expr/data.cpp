@@ -1,0 +1,9 @@
+#include "expr/data.h"
+
+namespace qvtlib {
+namespace expr {
+
+basic_data::~basic_data() = default;
+
+}  // namespace expr
+}  // namespace qvtlib

@@ -1,0 +1,146 @@
+#include "expr/node.h"
+
+#include <sstream>
+#include <vector>
+
+#include "expr/keys.h"
+
+namespace qvtlib {
+namespace expr {
+
+basic_node::basic_node()
+    : m_parent(nullptr),
+      m_child(nullptr),
+      m_preSibling(nullptr),
+      m_nextSibling(nullptr),
+      m_begin(0, 0),
+      m_end(0, 0) {}
+
+basic_node::basic_node(const basic_node&)
+    : m_parent(nullptr),
+      m_child(nullptr),
+      m_preSibling(nullptr),
+      m_nextSibling(nullptr),
+      m_begin(0, 0),
+      m_end(0, 0) {}
+
+basic_node::~basic_node() {
+    m_parent = m_child = m_preSibling = m_nextSibling = nullptr;
+}
+
+unsigned basic_node::childCount() const {
+    unsigned n = 0;
+    for (const basic_node* c = m_child; c; c = c->m_nextSibling) ++n;
+    return n;
+}
+
+void basic_node::appendChild(basic_node* child) {
+    child->m_parent = this;
+    child->m_nextSibling = nullptr;
+    if (!m_child) {
+        m_child = child;
+        child->m_preSibling = nullptr;
+        return;
+    }
+    basic_node* last = m_child;
+    while (last->m_nextSibling) last = last->m_nextSibling;
+    last->m_nextSibling = child;
+    child->m_preSibling = last;
+}
+
+void basic_node::insertAfter(basic_node* node) {
+    node->m_parent = m_parent;
+    node->m_preSibling = this;
+    node->m_nextSibling = m_nextSibling;
+    if (m_nextSibling) m_nextSibling->m_preSibling = node;
+    m_nextSibling = node;
+}
+
+void basic_node::replaceWith(basic_node* node) {
+    node->m_parent = m_parent;
+    node->m_preSibling = m_preSibling;
+    node->m_nextSibling = m_nextSibling;
+    if (m_preSibling) m_preSibling->m_nextSibling = node;
+    if (m_nextSibling) m_nextSibling->m_preSibling = node;
+    if (m_parent && m_parent->m_child == this) m_parent->m_child = node;
+    m_parent = m_preSibling = m_nextSibling = nullptr;
+}
+
+void destroyTree(basic_node* root) {
+    // Depth-first with an explicit stack: no recursion, whatever the depth.
+    std::vector<basic_node*> pending;
+    if (root) pending.push_back(root);
+    while (!pending.empty()) {
+        basic_node* n = pending.back();
+        pending.pop_back();
+        if (n->getNextSibling()) pending.push_back(n->getNextSibling());
+        if (n->getChild()) pending.push_back(n->getChild());
+        delete n;
+    }
+}
+
+void resetSample(boost::any& sample) {
+    if (double* d = boost::any_cast<double>(&sample)) {
+        *d = 0.0;
+    } else if (std::string* s = boost::any_cast<std::string>(&sample)) {
+        s->clear();
+    }
+}
+
+namespace {
+
+void writeLabel(std::ostream& out, const basic_node* n) {
+    const basic_key& key = n->getKey();
+    if (key.isOper()) {
+        int code = static_cast<const COper&>(key).getCode();
+        out << (code == OP_NONE ? std::string("_") : operName(code));
+    } else if (key.isVarb()) {
+        out << static_cast<const CVarb&>(key).getName();
+    } else if (key.isFunc()) {
+        out << static_cast<const CFunc&>(key).getName();
+    } else if (key.isNum()) {
+        out << '#' << static_cast<const CNum&>(key).getValue();
+    } else if (key.isStr()) {
+        out << '"' << static_cast<const CStr&>(key).getValue() << '"';
+    } else {
+        key.print(out);
+    }
+}
+
+}  // namespace
+
+std::string treeString(const basic_node* node) {
+    std::ostringstream out;
+    if (!node) return out.str();
+    // Each entry is either a node to print or a piece of punctuation.
+    struct Item {
+        const basic_node* node;
+        const char* text;
+    };
+    std::vector<Item> pending;
+    std::vector<const basic_node*> children;
+    pending.push_back(Item{node, nullptr});
+    while (!pending.empty()) {
+        Item item = pending.back();
+        pending.pop_back();
+        if (!item.node) {
+            out << item.text;
+            continue;
+        }
+        const basic_node* n = item.node;
+        writeLabel(out, n);
+        if (!n->getChild()) continue;
+        out << '(';
+        children.clear();
+        for (const basic_node* c = n->getChild(); c; c = c->getNextSibling()) children.push_back(c);
+        pending.push_back(Item{nullptr, ")"});
+        for (std::size_t i = children.size(); i-- > 0;) {
+            pending.push_back(Item{children[i], nullptr});
+            if (i > 0) pending.push_back(Item{nullptr, ","});
+        }
+    }
+    return out.str();
+}
+
+}  // namespace expr
+}  // namespace qvtlib

@@ -1,0 +1,328 @@
+#include "expr/parser.h"
+
+#include <cstdlib>
+#include <sstream>
+#include <vector>
+
+#include "expr/exceptions.h"
+
+namespace qvtlib {
+namespace expr {
+
+namespace {
+
+// Value of a string literal: the lexeme without its quotes, backslash-quote
+// replaced by a quote, then backslash-backslash by one backslash.
+void replaceAll(std::string& s, const char* from, const char* to) {
+    const std::string f(from);
+    const std::string t(to);
+    std::string out;
+    out.reserve(s.size());
+    std::size_t pos = 0;
+    for (;;) {
+        std::size_t hit = s.find(f, pos);
+        if (hit == std::string::npos) break;
+        out.append(s, pos, hit - pos);
+        out += t;
+        pos = hit + f.size();
+    }
+    out.append(s, pos, std::string::npos);
+    s.swap(out);
+}
+
+std::string literalValue(const std::string& lexeme) {
+    std::string value = lexeme.size() >= 2 ? lexeme.substr(1, lexeme.size() - 2) : std::string();
+    replaceAll(value, "\\\"", "\"");
+    replaceAll(value, "\\\\", "\\");
+    return value;
+}
+
+bool startsPrimary(int kind) {
+    return kind == T_IDENT || kind == T_NUM || kind == T_STR || kind == T_LPAREN;
+}
+
+bool startsArgument(int kind) {
+    return startsPrimary(kind) || kind == T_NOT || kind == T_MINUS || kind == T_PLUS;
+}
+
+std::string tooDeepMessage() {
+    std::ostringstream text;
+    text << "语法错误，表达式嵌套超过" << CExpParser::MAX_NESTING << "层。";
+    return text.str();
+}
+
+}  // namespace
+
+// Counts one level of nesting for the life of a rule; refuses to go deeper
+// than MAX_NESTING.
+class CExpParser::NestingGuard {
+public:
+    explicit NestingGuard(CExpParser& p) : m_p(p) {
+        if (m_p.m_nesting >= MAX_NESTING) {
+            m_p.m_tooDeep = true;
+            throw ParseException(m_p.lookAhead(1).begin, tooDeepMessage());
+        }
+        ++m_p.m_nesting;
+    }
+    ~NestingGuard() { --m_p.m_nesting; }
+
+private:
+    CExpParser& m_p;
+};
+
+// Marks the token queue for a speculative look-ahead and rewinds on exit.
+class CExpParser::GuessGuard {
+public:
+    explicit GuessGuard(CExpParser& p)
+        : m_p(p), m_mark(p.m_next), m_lastMatched(p.m_lastMatched) {
+        ++m_p.m_guessing;
+    }
+    ~GuessGuard() {
+        --m_p.m_guessing;
+        m_p.m_next = m_mark;
+        m_p.m_lastMatched = m_lastMatched;
+    }
+
+private:
+    CExpParser& m_p;
+    std::size_t m_mark;
+    SourcePos m_lastMatched;
+};
+
+CExpParser_base::~CExpParser_base() = default;
+
+CExpParser::CExpParser(std::istream* in)
+    : m_scanner(in), m_next(0), m_guessing(0), m_nesting(0), m_tooDeep(false) {
+    m_scanner.setQueue(&m_queue);
+}
+
+CExpParser::~CExpParser() = default;
+
+void CExpParser::resetInput(std::istream* in) {
+    m_queue.clear();
+    m_next = 0;
+    m_scanner.resetInput(in);
+}
+
+void CExpParser::parse() {
+    destroyTree(m_root);
+    m_root = nullptr;
+    m_queue.clear();
+    m_next = 0;
+    m_guessing = 0;
+    m_nesting = 0;
+    m_tooDeep = false;
+    m_lastMatched = SourcePos(1, 1);
+    NodePtr tree = expression();
+    checkMissingOperator();
+    m_root = tree.release();
+}
+
+const Token& CExpParser::lookAhead(std::size_t k) {
+    while (m_queue.size() < m_next + k) {
+        m_queue.emplace_back();
+        m_scanner.scan(m_queue.back());
+    }
+    return m_queue[m_next + k - 1];
+}
+
+void CExpParser::consume() {
+    m_lastMatched = lookAhead(1).begin;
+    ++m_next;
+    if (m_guessing == 0) {
+        // Outside look-aheads consumed tokens are no longer needed.
+        while (m_next > 0) {
+            m_queue.pop_front();
+            --m_next;
+        }
+    }
+}
+
+void CExpParser::syntaxError() { throw ParseException(lookAhead(1).begin, "语法错误."); }
+
+void CExpParser::match(int kind) {
+    if (kindAhead(1) != kind) syntaxError();
+    consume();
+}
+
+CExpParser::NodePtr CExpParser::binary(int code, const SourcePos& begin, const SourcePos& end,
+                                       NodePtr left, NodePtr right) {
+    if (m_guessing) return NodePtr();
+    NodePtr op(new CKeyNode<COper>(COper(code)));
+    op->setPositions(begin, end);
+    op->appendChild(left.release());
+    op->appendChild(right.release());
+    return op;
+}
+
+CExpParser::NodePtr CExpParser::expression() {
+    NodePtr left = andExpr();
+    while (kindAhead(1) == T_OR) {
+        const Token op = lookAhead(1);
+        consume();
+        NodePtr right = andExpr();
+        left = binary(OP_OR, op.begin, op.end, std::move(left), std::move(right));
+    }
+    return left;
+}
+
+CExpParser::NodePtr CExpParser::andExpr() {
+    NodePtr left = relExpr();
+    while (kindAhead(1) == T_AND) {
+        const Token op = lookAhead(1);
+        consume();
+        NodePtr right = relExpr();
+        left = binary(OP_AND, op.begin, op.end, std::move(left), std::move(right));
+    }
+    return left;
+}
+
+CExpParser::NodePtr CExpParser::relExpr() {
+    NodePtr left = addExpr();
+    for (;;) {
+        int code;
+        switch (kindAhead(1)) {
+            case T_LT: code = OP_LT; break;
+            case T_GT: code = OP_GT; break;
+            case T_LE: code = OP_LE; break;
+            case T_GE: code = OP_GE; break;
+            case T_EQ: code = OP_EQ; break;
+            case T_NE: code = OP_NE; break;
+            default: return left;
+        }
+        const Token op = lookAhead(1);
+        consume();
+        NodePtr right = addExpr();
+        left = binary(code, op.begin, op.end, std::move(left), std::move(right));
+    }
+}
+
+CExpParser::NodePtr CExpParser::addExpr() {
+    NodePtr left = mulExpr();
+    for (;;) {
+        int kind = kindAhead(1);
+        if (kind != T_PLUS && kind != T_MINUS) return left;
+        const Token op = lookAhead(1);
+        consume();
+        NodePtr right = mulExpr();
+        left = binary(kind == T_PLUS ? OP_PLUS : OP_MINUS, op.begin, op.end, std::move(left),
+                      std::move(right));
+    }
+}
+
+CExpParser::NodePtr CExpParser::mulExpr() {
+    NodePtr left = unary();
+    for (;;) {
+        int code;
+        switch (kindAhead(1)) {
+            case T_MUL: code = OP_MUL; break;
+            case T_DIV: code = OP_DIV; break;
+            case T_MOD: code = OP_MOD; break;
+            default: return left;
+        }
+        const Token op = lookAhead(1);
+        consume();
+        NodePtr right = unary();
+        left = binary(code, op.begin, op.end, std::move(left), std::move(right));
+    }
+}
+
+CExpParser::NodePtr CExpParser::unary() {
+    int kind = kindAhead(1);
+    if (startsPrimary(kind)) return primary();
+    int code = kind == T_PLUS ? OP_PLUS : kind == T_MINUS ? OP_MINUS : OP_NOT;
+    const Token op = lookAhead(1);
+    match(code == OP_PLUS ? T_PLUS : code == OP_MINUS ? T_MINUS : T_NOT);
+    NestingGuard nesting(*this);
+    NodePtr operand = unary();
+    if (m_guessing) return NodePtr();
+    NodePtr node(new CKeyNode<COper>(COper(code)));
+    node->setPositions(op.begin, op.end);
+    node->appendChild(operand.release());
+    return node;
+}
+
+CExpParser::NodePtr CExpParser::primary() {
+    int kind = kindAhead(1);
+    if (kind == T_IDENT && kindAhead(2) == T_LPAREN) return functionCall();
+    if (kind == T_IDENT || kind == T_NUM || kind == T_STR) {
+        // Take the text before the token is released.
+        const Token& token = lookAhead(1);
+        const SourcePos begin = token.begin;
+        const SourcePos end = token.end;
+        const std::string text = m_guessing ? std::string() : token.getText();
+        consume();
+        if (m_guessing) return NodePtr();
+        NodePtr node;
+        if (kind == T_IDENT) {
+            node.reset(new CKeyNode<CVarb>(CVarb(text)));
+        } else if (kind == T_NUM) {
+            node.reset(new CKeyNode<CNum>(CNum(std::atof(text.c_str()))));
+        } else {
+            node.reset(new CKeyNode<CStr>(CStr(literalValue(text))));
+        }
+        node->setPositions(begin, end);
+        return node;
+    }
+    match(T_LPAREN);
+    NestingGuard nesting(*this);
+    NodePtr inner = expression();
+    checkMissingOperator();
+    match(T_RPAREN);
+    return inner;
+}
+
+CExpParser::NodePtr CExpParser::functionCall() {
+    NodePtr call;
+    if (!m_guessing) {
+        const Token& name = lookAhead(1);
+        call.reset(new CKeyNode<CFunc>(CFunc(name.getText())));
+        call->setPositions(name.begin, name.end);
+    }
+    match(T_IDENT);
+    match(T_LPAREN);
+    NestingGuard nesting(*this);
+    if (startsArgument(kindAhead(1))) {
+        for (;;) {
+            NodePtr arg = expression();
+            checkMissingOperator();
+            if (call) call->appendChild(arg.release());
+            if (kindAhead(1) != T_COMMA) break;
+            consume();
+        }
+    } else if (call) {
+        call->appendChild(new CKeyNode<COper>(COper(OP_NONE)));  // empty argument list
+    }
+    match(T_RPAREN);
+    return call;
+}
+
+void CExpParser::checkMissingOperator() {
+    bool complete = false;
+    {
+        GuessGuard guess(*this);
+        try {
+            expression();
+            complete = true;
+        } catch (const ParseException&) {
+            if (m_tooDeep) throw;
+        }
+    }
+    if (complete) throw ParseException(m_lastMatched, "语法错误，缺少操作符。");
+}
+
+bool CExpParser::getVarbNames(std::set<std::string>& names, basic_node* from) const {
+    std::vector<const basic_node*> pending;
+    if (from) pending.push_back(from);
+    while (!pending.empty()) {
+        const basic_node* n = pending.back();
+        pending.pop_back();
+        if (n->isVarb()) names.insert(static_cast<const CVarb&>(n->getKey()).getName());
+        if (n->getNextSibling()) pending.push_back(n->getNextSibling());
+        if (n->getChild()) pending.push_back(n->getChild());
+    }
+    return true;
+}
+
+}  // namespace expr
+}  // namespace qvtlib

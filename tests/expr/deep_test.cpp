@@ -1,0 +1,139 @@
+// Pathological texts: deep nesting is refused, long chains work, nothing
+// overflows the stack.
+#include <gtest/gtest.h>
+
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "expr/data.h"
+#include "expr/exceptions.h"
+#include "expr/parser.h"
+#include "support/gbk.h"
+
+using namespace qvtlib::expr;
+
+namespace {
+
+class TestData : public basic_data {
+public:
+    bool prepare(const void*) override { return false; }
+    void set(const std::string& name, const boost::any& v) { m_values[name] = v; }
+};
+
+std::string repeat(const std::string& s, int n) {
+    std::string out;
+    out.reserve(s.size() * n);
+    for (int i = 0; i < n; ++i) out += s;
+    return out;
+}
+
+// Parses `text`; returns "" or the UTF-8 message of the ParseException.
+std::string parseError(const std::string& text) {
+    std::istringstream in(text);
+    CExpParser parser(&in);
+    try {
+        parser.parse();
+    } catch (const ParseException& e) {
+        return testsupport::utf8(e.getMessage());
+    }
+    return "";
+}
+
+const char* const TOO_DEEP = "语法错误，表达式嵌套超过1000层。";
+const int HUGE_COUNT = 100000;
+const int LIMIT = CExpParser::MAX_NESTING;
+
+}  // namespace
+
+TEST(Deep, NestingBeyondTheBoundIsRefused) {
+    const std::string cases[] = {
+        repeat("(", HUGE_COUNT) + "a" + repeat(")", HUGE_COUNT),
+        repeat("!", HUGE_COUNT) + "a",
+        repeat("-", HUGE_COUNT) + "a",
+        repeat("f(", HUGE_COUNT) + "a" + repeat(")", HUGE_COUNT),
+        repeat("a+(", HUGE_COUNT) + "a" + repeat(")", HUGE_COUNT),
+        repeat("(", HUGE_COUNT),                      // unfinished
+        "a " + repeat("(", HUGE_COUNT) + "b",         // inside the missing-operator look-ahead
+        "f(a, " + repeat("!(", HUGE_COUNT) + "b",
+        repeat("(", LIMIT + 1) + "a" + repeat(")", LIMIT + 1),
+    };
+    for (const std::string& text : cases) {
+        SCOPED_TRACE(text.substr(0, 20));
+        EXPECT_EQ(TOO_DEEP, parseError(text));
+    }
+}
+
+TEST(Deep, NestingAtTheBoundWorks) {
+    TestData data;
+    data.set("a", 2.0);
+    const std::string texts[] = {
+        repeat("(", LIMIT) + "a" + repeat(")", LIMIT),
+        repeat("!", LIMIT - 1) + "!a",
+        repeat("a+(", LIMIT) + "a" + repeat(")", LIMIT),
+        repeat("(", LIMIT / 2) + repeat("-", LIMIT / 2) + "a" + repeat(")", LIMIT / 2),
+    };
+    const double expected[] = {2.0, 1.0, 2.0 * (LIMIT + 1), 2.0};
+    for (int i = 0; i < 4; ++i) {
+        std::istringstream in(texts[i]);
+        CExpParser parser(&in);
+        ASSERT_NO_THROW(parser.parse()) << i;
+        boost::any v = parser.getRoot()->calc(&data);
+        double d = boost::any_cast<bool>(&v) ? double(boost::any_cast<bool>(v))
+                                             : boost::any_cast<double>(v);
+        EXPECT_EQ(expected[i], d) << i;
+        EXPECT_NO_THROW(parser.getRoot()->check(&data)) << i;
+        std::set<std::string> names;
+        parser.getVarbNames(names, parser.getRoot());
+        EXPECT_EQ(1u, names.size());
+    }
+}
+
+TEST(Deep, LongOperatorChainsAreWalkedWithLoops) {
+    TestData data;
+    data.set("a", 1.0);
+    data.set("x", 4999.0);
+
+    // a+a+...+a: a left spine of 100,000 levels.
+    std::istringstream sum(repeat("a+", HUGE_COUNT - 1) + "a");
+    CExpParser sumParser(&sum);
+    sumParser.parse();
+    EXPECT_EQ(double(HUGE_COUNT), boost::any_cast<double>(sumParser.getRoot()->calc(&data)));
+    EXPECT_NO_THROW(sumParser.getRoot()->check(&data));
+    std::set<std::string> names;
+    sumParser.getVarbNames(names, sumParser.getRoot());
+    EXPECT_EQ(std::set<std::string>{"a"}, names);
+
+    // A long list of alternatives, the way group rules list codes.
+    std::string alternatives;
+    for (int i = 0; i < 5000; ++i) {
+        if (i) alternatives += " || ";
+        alternatives += "x == " + std::to_string(i);
+    }
+    std::istringstream alt(alternatives);
+    CExpParser altParser(&alt);
+    altParser.parse();
+    EXPECT_TRUE(boost::any_cast<bool>(altParser.getRoot()->calc(&data)));
+    data.set("x", 5000.0);
+    EXPECT_FALSE(boost::any_cast<bool>(altParser.getRoot()->calc(&data)));
+
+    // The check walks chains with loops too, and reports the first failure.
+    data.set("s", std::string("t"));
+    std::istringstream bad(repeat("a+", HUGE_COUNT) + "s");
+    CExpParser badParser(&bad);
+    badParser.parse();
+    EXPECT_THROW(badParser.getRoot()->check(&data), basic_except);
+    EXPECT_TRUE(badParser.getRoot()->calc(&data).empty());
+
+    // Mixed levels: 1*1*...*1 + 1*1*... and a chain nested in a chain.
+    std::istringstream mixed(repeat("a*a+", 30000) + "(" + repeat("a-", 30000) + "a)");
+    CExpParser mixedParser(&mixed);
+    mixedParser.parse();
+    EXPECT_EQ(30000.0 + 1 - 30000, boost::any_cast<double>(mixedParser.getRoot()->calc(&data)));
+}
+
+TEST(Deep, FailedDeepParseLeavesNoTreeAndNoLeak) {
+    // A long chain followed by a syntax error: the partial tree is destroyed.
+    EXPECT_EQ("语法错误.", parseError(repeat("a+", HUGE_COUNT) + ")"));
+    EXPECT_EQ("语法错误，缺少操作符。", parseError(repeat("a||", HUGE_COUNT) + "a a"));
+}

@@ -1,0 +1,212 @@
+#include "expr/parser.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "expr/exceptions.h"
+#include "expr/keys.h"
+#include "support/gbk.h"
+
+using namespace qvtlib::expr;
+using testsupport::gbk;
+
+namespace {
+
+// The compact tree string of a text, or "error: col message(UTF-8)".
+std::string parseTree(const std::string& text) {
+    std::istringstream in(text);
+    CExpParser parser(&in);
+    try {
+        parser.parse();
+    } catch (const ParseException& e) {
+        return "error: " + std::to_string(e.getPosition()->column) + " " +
+               testsupport::utf8(e.getMessage());
+    } catch (const ScanException& e) {
+        return "scan error: " + std::to_string(e.getPosition()->column) + " " +
+               testsupport::utf8(e.getMessage());
+    }
+    return treeString(parser.getRoot());
+}
+
+}  // namespace
+
+TEST(Parser, TreeShapes) {
+    const struct {
+        const char* text;
+        const char* tree;
+    } cases[] = {
+        {"a", "a"},
+        {"1 + 2 * 3", "+(#1,*(#2,#3))"},
+        {"a-b-c", "-(-(a,b),c)"},
+        {"a/b % c*d", "*(%(/(a,b),c),d)"},
+        {"a/b%c*d", "*(/(a,b%c),d)"},
+        {"-a*b", "*(-(a),b)"},
+        {"!a == b", "==(!(a),b)"},
+        {"!!a", "!(!(a))"},
+        {"- -a", "-(-(a))"},
+        {"+a", "+(a)"},
+        {"a < b < c", "<(<(a,b),c)"},
+        {"a != b <= c >= d > e", ">(>=(<=(!=(a,b),c),d),e)"},
+        {"a == 1 && b == 2 || c", "||(&&(==(a,#1),==(b,#2)),c)"},
+        {"a || b && c", "||(a,&&(b,c))"},
+        {"a + b < c * d", "<(+(a,b),*(c,d))"},
+        {"(a + b) * c", "*(+(a,b),c)"},
+        {"((a))", "a"},
+        {"f()", "f(_)"},
+        {"f(1, x, \"s\")", "f(#1,x,\"s\")"},
+        {"f (x)", "f(x)"},
+        {"f(g(x), -1, !y, (z))", "f(g(x),-(#1),!(y),z)"},
+        {"f(a + b, c == d)", "f(+(a,b),==(c,d))"},
+        {"12.50 + 007", "+(#12.5,#7)"},
+        {"a.b >= .5", ">=(a.b,.5)"},
+        {"\"a\\\"b\\\\c\" == s", "==(\"a\"b\\c\",s)"},
+        {"\"\\\\\\\"\"", "\"\\\"\""},
+        {"x%y % 2", "%(x%y,#2)"},
+        // After the top-level expression the rest is not read unless it is a
+        // complete expression.
+        {"a )", "a"},
+        {"a b +", "a"},
+        {"a ) ~", "a"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(c.tree, parseTree(c.text));
+    }
+}
+
+TEST(Parser, BadInputs) {
+    const struct {
+        const char* text;
+        const char* error;
+    } cases[] = {
+        {"", "error: 1 语法错误."},
+        {"   ", "error: 4 语法错误."},
+        {"a b", "error: 1 语法错误，缺少操作符。"},
+        {"a + b c", "error: 5 语法错误，缺少操作符。"},
+        {"(a) b", "error: 3 语法错误，缺少操作符。"},
+        {"(a b)", "error: 2 语法错误，缺少操作符。"},
+        {"f(a b)", "error: 3 语法错误，缺少操作符。"},
+        {"f(1, (2) 3)", "error: 8 语法错误，缺少操作符。"},
+        {"a \"s\"", "error: 1 语法错误，缺少操作符。"},
+        {"a !b", "error: 1 语法错误，缺少操作符。"},
+        {"f(a, )", "error: 6 语法错误."},
+        {"f(a", "error: 4 语法错误."},
+        {"f(,a)", "error: 3 语法错误."},
+        {"(a", "error: 3 语法错误."},
+        {"a +", "error: 4 语法错误."},
+        {"a * * b", "error: 5 语法错误."},
+        {")", "error: 1 语法错误."},
+        {"a == ,", "error: 6 语法错误."},
+        {"a ~", "scan error: 3 非法字符 '~'."},
+        {"a = b", "scan error: 3 非法字符 ' '."},
+        {"f(x) == \"ab", "scan error: 9 非法终止."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(c.error, parseTree(c.text));
+    }
+}
+
+TEST(Parser, NodePositionsAndKeys) {
+    std::istringstream in("ab == f(1.5)");
+    CExpParser parser(&in);
+    EXPECT_EQ(nullptr, parser.getRoot());
+    parser.parse();
+    const basic_node* root = parser.getRoot();
+    ASSERT_TRUE(root->isOper());
+    EXPECT_EQ(OP_EQ, static_cast<const COper&>(root->getKey()).getCode());
+    EXPECT_EQ(SourcePos(1, 4), root->getBegin());
+    EXPECT_EQ(SourcePos(1, 6), root->getEnd());
+    EXPECT_EQ(nullptr, root->getParent());
+    const basic_node* ab = root->getChild();
+    EXPECT_TRUE(ab->isVarb());
+    EXPECT_EQ(SourcePos(1, 1), ab->getBegin());
+    EXPECT_EQ(SourcePos(1, 3), ab->getEnd());
+    const basic_node* f = ab->getNextSibling();
+    EXPECT_TRUE(f->isFunc());
+    EXPECT_EQ(ab, f->getPreSibling());
+    EXPECT_EQ(root, f->getParent());
+    EXPECT_EQ(SourcePos(1, 7), f->getBegin());
+    EXPECT_EQ(SourcePos(1, 8), f->getEnd());
+    EXPECT_TRUE(f->getChild()->isNum());
+    EXPECT_EQ(SourcePos(1, 9), f->getChild()->getBegin());
+    EXPECT_EQ(1u, f->childCount());
+
+    // An empty argument list holds one placeholder with zero positions.
+    std::istringstream in2("g()");
+    parser.resetInput(&in2);
+    parser.parse();
+    const basic_node* ph = parser.getRoot()->getChild();
+    EXPECT_TRUE(ph->isOper());
+    EXPECT_EQ(SourcePos(0, 0), ph->getBegin());
+    EXPECT_EQ(nullptr, ph->getChild());
+
+    // clone copies the key, not the links or positions.
+    basic_node* copy = parser.getRoot()->clone();
+    EXPECT_TRUE(copy->isFunc());
+    EXPECT_EQ(nullptr, copy->getChild());
+    EXPECT_EQ(SourcePos(0, 0), copy->getBegin());
+    EXPECT_EQ("g", treeString(copy));
+    destroyTree(copy);
+}
+
+TEST(Parser, DumpPrintsParentAndOwnKey) {
+    std::istringstream in("a == \"s\" + 2.5 && g(x)");
+    CExpParser parser(&in);
+    parser.parse();
+    const basic_node* root = parser.getRoot();
+    const basic_node* eq = root->getChild();
+    testing::internal::CaptureStdout();
+    root->dump();
+    eq->dump();
+    eq->getChild()->dump();
+    eq->getChild()->getNextSibling()->getChild()->dump();
+    eq->getChild()->getNextSibling()->getChild()->getNextSibling()->dumpKey();
+    root->getChild()->getNextSibling()->dump();
+    EXPECT_EQ("(, oper:2)(oper:2, oper:13)(oper:13, varb:a)(oper:3, str:s)num:2.5(oper:2, func:g)",
+              testing::internal::GetCapturedStdout());
+    EXPECT_EQ("||", operName(OP_OR));
+    EXPECT_EQ("!=", operName(OP_NE));
+    EXPECT_EQ("", operName(OP_NONE));
+    EXPECT_EQ("", operName(15));
+    EXPECT_EQ("", operName(-1));
+}
+
+TEST(Parser, VariableNamesAndReparse) {
+    std::istringstream in("a + f(b, a) * c.d > !e");
+    CExpParser parser(&in);
+    parser.parse();
+    std::set<std::string> names;
+    EXPECT_TRUE(parser.getVarbNames(names, parser.getRoot()));
+    EXPECT_EQ((std::set<std::string>{"a", "b", "c.d", "e"}), names);
+    names.clear();
+    EXPECT_TRUE(parser.getVarbNames(names, nullptr));
+    EXPECT_TRUE(names.empty());
+
+    // A new parse replaces the tree; a failed one leaves none.
+    std::istringstream in2("z");
+    parser.resetInput(&in2);
+    parser.parse();
+    EXPECT_EQ("z", treeString(parser.getRoot()));
+    std::istringstream in3("z z");
+    parser.resetInput(&in3);
+    EXPECT_THROW(parser.parse(), ParseException);
+    EXPECT_EQ(nullptr, parser.getRoot());
+
+    // A null stream is an empty input.
+    CExpParser empty(nullptr);
+    EXPECT_THROW(empty.parse(), ParseException);
+}
+
+TEST(Parser, QueuedTokenSurvivesRefill) {
+    // The identifier is still queued when the look-ahead for "(" refills the
+    // buffer; its text must be copied first.
+    const std::string gap(CExpScanner::INITIAL_READ_SIZE, ' ');
+    EXPECT_EQ("==(abc,#1)", parseTree("abc" + gap + "== 1"));
+    EXPECT_EQ("f(abc)", parseTree("f" + gap + "(abc)"));
+    const std::string longName(30000, 'n');
+    EXPECT_EQ("+(" + longName + ",#2)", parseTree(longName + " + 2"));
+}
