@@ -14,4 +14,8 @@
 #include "xml/xmlString.h"
 #include "zu_zozov/groupInstrument.h"
 
+#include "common/errorInfo.h"
+#include "common/noCopy.h"
+#include "expr/expr.h"
+
 #endif
