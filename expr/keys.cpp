@@ -74,6 +74,19 @@ bool compareNumbers(int code, double l, double r) {
     }
 }
 
+// Truth of a logical operand: the engine's own bool results first, then any
+// arithmetic value; false when the operand cannot be converted.
+inline bool truth(const boost::any& v, bool& out) {
+    if (const bool* b = boost::any_cast<bool>(&v)) {
+        out = *b;
+        return true;
+    }
+    double d;
+    if (!tryToDouble(v, d)) return false;
+    out = d != 0;
+    return true;
+}
+
 // Applies operator `code` to L and R (R null: the operator has one operand).
 // The result is a shared value or `out`.  Operands that cannot be converted
 // give the operator's neutral result (false or no value); nothing throws.
@@ -82,15 +95,21 @@ const boost::any& apply(int code, const boost::any& L, const boost::any* R, boos
     double lv = 0.0;
     double rv = 0.0;
     switch (code) {
-        case OP_OR:
-            if (!tryToDouble(L, lv)) return falseValue();
-            if (lv != 0) return trueValue();
-            return boolValue(tryToDouble(r, rv) && rv != 0);
-        case OP_AND:
-            if (!tryToDouble(L, lv) || lv == 0) return falseValue();
-            return boolValue(tryToDouble(r, rv) && rv != 0);
-        case OP_NOT:
-            return boolValue(tryToDouble(L, lv) && lv == 0);
+        case OP_OR: {
+            bool l, r2;
+            if (!truth(L, l)) return falseValue();
+            if (l) return trueValue();
+            return boolValue(truth(r, r2) && r2);
+        }
+        case OP_AND: {
+            bool l, r2;
+            if (!truth(L, l) || !l) return falseValue();
+            return boolValue(truth(r, r2) && r2);
+        }
+        case OP_NOT: {
+            bool l;
+            return boolValue(truth(L, l) && !l);
+        }
         case OP_PLUS:
         case OP_MINUS:
             if (!tryToDouble(L, lv)) return emptyValue();

@@ -60,3 +60,15 @@ TEST(Value, DoubleEqualUsesSmallestNormalisedDouble) {
     EXPECT_FALSE(doubleEqual(nan, nan));
     EXPECT_FALSE(doubleEqual(nan, 1.0));
 }
+
+TEST(Value, TryToDoubleNeverThrows) {
+    double out = -1.0;
+    EXPECT_TRUE(qvtlib::expr::tryToDouble(boost::any(true), out));
+    EXPECT_EQ(1.0, out);
+    EXPECT_TRUE(qvtlib::expr::tryToDouble(boost::any(3000000000UL), out));
+    EXPECT_EQ(3000000000.0, out);
+    out = -1.0;
+    EXPECT_FALSE(qvtlib::expr::tryToDouble(boost::any(), out));
+    EXPECT_FALSE(qvtlib::expr::tryToDouble(boost::any(std::string("1")), out));
+    EXPECT_EQ(-1.0, out);  // untouched on failure
+}
