@@ -17,5 +17,8 @@
 #include "common/errorInfo.h"
 #include "common/noCopy.h"
 #include "expr/expr.h"
+#include "common/grid.h"
+#include "common/tree.h"
+#include "zu_zozov/xDefTree.h"
 
 #endif
