@@ -284,7 +284,7 @@ class CNode {
 template <class T, int N>
 class CSimplePool {
  public:
-  CSimplePool() {}
+  CSimplePool() : m_ownFree(nullptr) {}
   virtual ~CSimplePool() { release(); }
   // A pool owns raw blocks; copying it would free them twice.
   CSimplePool(const CSimplePool&) = delete;
@@ -294,7 +294,7 @@ class CSimplePool {
   // stack, else one of a new block (handed out in descending array order).
   // Never null (allocation failure throws std::bad_alloc).
   T* create() {
-    std::vector<T*>& freeNodes = m_free[typeid(T).name()];
+    std::vector<T*>& freeNodes = ownFree();
     if (freeNodes.empty()) {
       T* block = new T[N];
       m_blocks[typeid(T).name()].push_back(block);
@@ -314,7 +314,11 @@ class CSimplePool {
     typename std::unordered_set<T*>::iterator it = m_used.find(p);
     if (it == m_used.end()) return false;
     m_used.erase(it);
-    m_free[typeid(*p).name()].push_back(p);
+    if (typeid(*p) == typeid(T)) {
+      ownFree().push_back(p);
+    } else {
+      m_free[typeid(*p).name()].push_back(p);
+    }
     p = nullptr;
     return true;
   }
@@ -330,6 +334,7 @@ class CSimplePool {
     }
     m_blocks.clear();
     m_free.clear();
+    m_ownFree = nullptr;
     m_used.clear();
     return true;
   }
@@ -350,8 +355,15 @@ class CSimplePool {
  private:
   typedef std::map<std::string, std::vector<T*> > blocks_type;
 
+  // The free stack of T's own class name, looked up once.
+  std::vector<T*>& ownFree() {
+    if (!m_ownFree) m_ownFree = &m_free[typeid(T).name()];
+    return *m_ownFree;
+  }
+
   blocks_type m_blocks;
   blocks_type m_free;
+  std::vector<T*>* m_ownFree;
   std::unordered_set<T*> m_used;
 };
 

@@ -109,4 +109,19 @@ TEST(Grid, TreeDumpNestsOneTablePerLevel) {
   EXPECT_EQ("", written(off));
 }
 
+// A dump of a deep tree nests one table per level; writing and freeing the
+// nested tables follows the depth.
+TEST(Grid, DeepTreeDumpsAndWrites) {
+  const int kDeep = 10000;
+  CTree<DNode> tree;
+  DNode* n = tree.createNode();
+  tree.setRoot(n);
+  for (int i = 0; i < kDeep; ++i) n = n->appendChild(tree.createNode());
+  table<tuple> t(true);
+  tree.dump(t.row(""));
+  std::string expected = "tree\t";
+  for (int i = 0; i <= kDeep; ++i) expected += "node_attr\t";
+  EXPECT_EQ(expected, written(t));
+}
+
 }  // namespace
