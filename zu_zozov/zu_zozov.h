@@ -10,6 +10,7 @@
 #include "zu_zozov/propDic.h"
 #include "zu_zozov/acctRule.h"
 #include "zu_zozov/htGroupData.h"
+#include "zu_zozov/grpExpr.h"
 #include "xml/domXMLCore.h"
 #include "xml/xmlString.h"
 #include "zu_zozov/groupInstrument.h"
