@@ -400,9 +400,16 @@ class CTree {
   }
   // Clears p (virtual clear()) and gives it back to the pool: p nulled, true.
   // Null p, or a node the pool did not hand out: false (such a node is
-  // cleared all the same, p unchanged).
+  // cleared all the same, p unchanged).  A linked p is first taken out of its
+  // place and its children are left as a parentless chain, so no node keeps
+  // pointing at a node the pool may hand out again.
   bool destroyNode(T*& p) {
-    if (p) p->clear();
+    if (p) {
+      p->remove();
+      for (T* c = p->m_child; c; c = c->m_nextSibling) c->m_parent = nullptr;
+      p->m_child = nullptr;
+      p->clear();
+    }
     return m_pool.destroy(p);
   }
   // Gives p, its subtree and its following siblings back to the pool, each

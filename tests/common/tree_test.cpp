@@ -315,6 +315,19 @@ TEST(TreeDestroy, GivesSubtreesBackInOrderAndKeepsTheRestLinked) {
   EXPECT_EQ(v[5], tree.createNode());
   EXPECT_EQ(v[6], tree.createNode());
 
+  // A single linked node: its neighbours close ranks, its children are left
+  // as a parentless chain, nothing points at the node given back.
+  TNode* one = v[1];
+  TNode* kids = v[3];
+  EXPECT_TRUE(tree.destroyNode(one));
+  EXPECT_EQ(nullptr, v[0]->getChild());
+  EXPECT_EQ(nullptr, kids->getParent());
+  EXPECT_EQ(v[4], kids->getNextSibling());
+  EXPECT_EQ(nullptr, v[4]->getParent());
+  EXPECT_EQ(v[1], tree.createNode());
+  v[0]->appendChild(v[1]);
+  v[1]->appendChild(kids);
+
   // A first child: the parent no longer leads to it.
   TNode* first = v[3];
   EXPECT_TRUE(tree.destroy(first));
