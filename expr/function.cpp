@@ -1,6 +1,6 @@
 #include "expr/function.h"
 
-#include <deque>
+#include <memory>
 #include <iostream>
 
 namespace qvtlib {
@@ -28,7 +28,7 @@ struct ClearOnExit {
     ~ClearOnExit() { f->clear(); }
 };
 
-const std::size_t LOCAL_ARGS = 8;
+const std::size_t LOCAL_ARGS = 4;
 
 }  // namespace
 
@@ -38,33 +38,28 @@ const boost::any& CFunc::eval(const basic_node* node, const basic_data* data,
     // The argument list lives in the shared function object, so the arguments
     // are evaluated first, into this call's own slots: a call of the same
     // function nested in an argument then cannot disturb this call's list.
-    const boost::any* values[LOCAL_ARGS];
-    boost::any slots[LOCAL_ARGS];
-    std::deque<const boost::any*> moreValues;
-    std::deque<boost::any> moreSlots;
+    // Values that live in the tree or the data are referred to, not copied.
+    const std::size_t count = node->childCount();
+    boost::any localSlots[LOCAL_ARGS];
+    const boost::any* localValues[LOCAL_ARGS];
+    std::unique_ptr<boost::any[]> heapSlots;
+    std::unique_ptr<const boost::any*[]> heapValues;
+    boost::any* slots = localSlots;
+    const boost::any** values = localValues;
+    if (count > LOCAL_ARGS) {
+        heapSlots.reset(new boost::any[count]);
+        heapValues.reset(new const boost::any*[count]);
+        slots = heapSlots.get();
+        values = heapValues.get();
+    }
     std::size_t n = 0;
     for (const basic_node* c = node->getChild(); c; c = c->getNextSibling()) {
-        boost::any* slot;
-        if (n < LOCAL_ARGS) {
-            slot = &slots[n];
-        } else {
-            if (moreSlots.size() <= n - LOCAL_ARGS) moreSlots.emplace_back();
-            slot = &moreSlots[n - LOCAL_ARGS];
-        }
-        const boost::any& v = c->eval(data, *slot);
-        if (v.empty()) continue;  // unbound variables and placeholders do not reach f
-        if (n < LOCAL_ARGS) {
-            values[n] = &v;
-        } else {
-            moreValues.push_back(&v);
-        }
-        ++n;
+        const boost::any& v = c->eval(data, slots[n]);
+        if (!v.empty()) values[n++] = &v;  // unbound variables and placeholders do not reach f
     }
     f->clear();
     ClearOnExit guard{f};
-    for (std::size_t i = 0; i < n; ++i) {
-        f->addParamValue(i < LOCAL_ARGS ? *values[i] : *moreValues[i - LOCAL_ARGS]);
-    }
+    for (std::size_t i = 0; i < n; ++i) f->addParamValue(*values[i]);
     tmp = f->calcFunc(data);
     return tmp;
 }

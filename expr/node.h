@@ -70,11 +70,6 @@ public:
 
     // Appends `child` (unlinked) as the last child of this node.
     void appendChild(basic_node* child);
-    // Inserts `node` (unlinked) directly after this node, under the same parent.
-    void insertAfter(basic_node* node);
-    // Puts `node` (unlinked) in this node's place (parent and siblings); this
-    // node is left unlinked from them but keeps its children.
-    void replaceWith(basic_node* node);
 
 protected:
     basic_node(const basic_node&);

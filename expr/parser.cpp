@@ -6,6 +6,14 @@
 
 #include "expr/exceptions.h"
 
+// Rules off the recursion path stay out of line, so that the frames that
+// nest (one per parenthesis or prefix operator) stay small.
+#if defined(__GNUC__)
+#define ZU_ZOZOV_NOINLINE __attribute__((noinline))
+#else
+#define ZU_ZOZOV_NOINLINE
+#endif
+
 namespace qvtlib {
 namespace expr {
 
@@ -37,12 +45,9 @@ std::string literalValue(const std::string& lexeme) {
     return value;
 }
 
-bool startsPrimary(int kind) {
-    return kind == T_IDENT || kind == T_NUM || kind == T_STR || kind == T_LPAREN;
-}
-
 bool startsArgument(int kind) {
-    return startsPrimary(kind) || kind == T_NOT || kind == T_MINUS || kind == T_PLUS;
+    return kind == T_IDENT || kind == T_NUM || kind == T_STR || kind == T_LPAREN ||
+           kind == T_NOT || kind == T_MINUS || kind == T_PLUS;
 }
 
 std::string tooDeepMessage() {
@@ -155,130 +160,101 @@ CExpParser::NodePtr CExpParser::binary(int code, const SourcePos& begin, const S
     return op;
 }
 
-CExpParser::NodePtr CExpParser::expression() {
-    NodePtr left = andExpr();
-    while (kindAhead(1) == T_OR) {
-        const Token op = lookAhead(1);
+// Binary operator of a token kind: its code and its level (1 loosest).
+static bool binaryOperator(int kind, int& code, int& level) {
+    switch (kind) {
+        case T_OR: code = OP_OR; level = 1; return true;
+        case T_AND: code = OP_AND; level = 2; return true;
+        case T_LT: code = OP_LT; level = 3; return true;
+        case T_GT: code = OP_GT; level = 3; return true;
+        case T_LE: code = OP_LE; level = 3; return true;
+        case T_GE: code = OP_GE; level = 3; return true;
+        case T_EQ: code = OP_EQ; level = 3; return true;
+        case T_NE: code = OP_NE; level = 3; return true;
+        case T_MINUS: code = OP_MINUS; level = 4; return true;
+        case T_PLUS: code = OP_PLUS; level = 4; return true;
+        case T_MUL: code = OP_MUL; level = 5; return true;
+        case T_DIV: code = OP_DIV; level = 5; return true;
+        case T_MOD: code = OP_MOD; level = 5; return true;
+        default: return false;
+    }
+}
+
+// The binary levels by precedence climbing: operators of level `minLevel` and
+// above, each level left-associative.  One frame per level that actually
+// nests, so parentheses cost little stack.
+CExpParser::NodePtr CExpParser::binaryExpr(int minLevel) {
+    NodePtr left = operand();
+    int code;
+    int level;
+    while (binaryOperator(kindAhead(1), code, level) && level >= minLevel) {
+        const SourcePos begin = lookAhead(1).begin;
+        const SourcePos end = lookAhead(1).end;
         consume();
-        NodePtr right = andExpr();
-        left = binary(OP_OR, op.begin, op.end, std::move(left), std::move(right));
+        NodePtr right = binaryExpr(level + 1);
+        left = binary(code, begin, end, std::move(left), std::move(right));
     }
     return left;
 }
 
-CExpParser::NodePtr CExpParser::andExpr() {
-    NodePtr left = relExpr();
-    while (kindAhead(1) == T_AND) {
-        const Token op = lookAhead(1);
-        consume();
-        NodePtr right = relExpr();
-        left = binary(OP_AND, op.begin, op.end, std::move(left), std::move(right));
+// unary -> primary | ("+" | "-" | "!") unary
+// primary -> call | IDENT | NUM | STR | "(" expression ")"
+CExpParser::NodePtr CExpParser::operand() {
+    const int kind = kindAhead(1);
+    if (kind == T_IDENT || kind == T_NUM || kind == T_STR) {
+        if (kind == T_IDENT && kindAhead(2) == T_LPAREN) return functionCall();
+        return leaf(kind);
     }
-    return left;
-}
-
-CExpParser::NodePtr CExpParser::relExpr() {
-    NodePtr left = addExpr();
-    for (;;) {
-        int code;
-        switch (kindAhead(1)) {
-            case T_LT: code = OP_LT; break;
-            case T_GT: code = OP_GT; break;
-            case T_LE: code = OP_LE; break;
-            case T_GE: code = OP_GE; break;
-            case T_EQ: code = OP_EQ; break;
-            case T_NE: code = OP_NE; break;
-            default: return left;
-        }
-        const Token op = lookAhead(1);
+    if (kind == T_LPAREN) {
         consume();
-        NodePtr right = addExpr();
-        left = binary(code, op.begin, op.end, std::move(left), std::move(right));
+        NestingGuard nesting(*this);
+        NodePtr inner = expression();
+        checkMissingOperator();
+        match(T_RPAREN);
+        return inner;
     }
-}
-
-CExpParser::NodePtr CExpParser::addExpr() {
-    NodePtr left = mulExpr();
-    for (;;) {
-        int kind = kindAhead(1);
-        if (kind != T_PLUS && kind != T_MINUS) return left;
-        const Token op = lookAhead(1);
-        consume();
-        NodePtr right = mulExpr();
-        left = binary(kind == T_PLUS ? OP_PLUS : OP_MINUS, op.begin, op.end, std::move(left),
-                      std::move(right));
-    }
-}
-
-CExpParser::NodePtr CExpParser::mulExpr() {
-    NodePtr left = unary();
-    for (;;) {
-        int code;
-        switch (kindAhead(1)) {
-            case T_MUL: code = OP_MUL; break;
-            case T_DIV: code = OP_DIV; break;
-            case T_MOD: code = OP_MOD; break;
-            default: return left;
-        }
-        const Token op = lookAhead(1);
-        consume();
-        NodePtr right = unary();
-        left = binary(code, op.begin, op.end, std::move(left), std::move(right));
-    }
-}
-
-CExpParser::NodePtr CExpParser::unary() {
-    int kind = kindAhead(1);
-    if (startsPrimary(kind)) return primary();
-    int code = kind == T_PLUS ? OP_PLUS : kind == T_MINUS ? OP_MINUS : OP_NOT;
-    const Token op = lookAhead(1);
+    const int code = kind == T_PLUS ? OP_PLUS : kind == T_MINUS ? OP_MINUS : OP_NOT;
+    const SourcePos begin = lookAhead(1).begin;
+    const SourcePos end = lookAhead(1).end;
     match(code == OP_PLUS ? T_PLUS : code == OP_MINUS ? T_MINUS : T_NOT);
     NestingGuard nesting(*this);
-    NodePtr operand = unary();
+    NodePtr inner = operand();
     if (m_guessing) return NodePtr();
     NodePtr node(new CKeyNode<COper>(COper(code)));
-    node->setPositions(op.begin, op.end);
-    node->appendChild(operand.release());
+    node->setPositions(begin, end);
+    node->appendChild(inner.release());
     return node;
 }
 
-CExpParser::NodePtr CExpParser::primary() {
-    int kind = kindAhead(1);
-    if (kind == T_IDENT && kindAhead(2) == T_LPAREN) return functionCall();
-    if (kind == T_IDENT || kind == T_NUM || kind == T_STR) {
-        // Take the text before the token is released.
-        const Token& token = lookAhead(1);
-        const SourcePos begin = token.begin;
-        const SourcePos end = token.end;
-        const std::string text = m_guessing ? std::string() : token.getText();
+CExpParser::NodePtr CExpParser::leaf(int kind) {
+    if (m_guessing) {
         consume();
-        if (m_guessing) return NodePtr();
-        NodePtr node;
-        if (kind == T_IDENT) {
-            node.reset(new CKeyNode<CVarb>(CVarb(text)));
-        } else if (kind == T_NUM) {
-            node.reset(new CKeyNode<CNum>(CNum(std::atof(text.c_str()))));
-        } else {
-            node.reset(new CKeyNode<CStr>(CStr(literalValue(text))));
-        }
-        node->setPositions(begin, end);
-        return node;
+        return NodePtr();
     }
-    match(T_LPAREN);
-    NestingGuard nesting(*this);
-    NodePtr inner = expression();
-    checkMissingOperator();
-    match(T_RPAREN);
-    return inner;
+    NodePtr node = newNode(kind, false);
+    consume();
+    return node;
 }
 
-CExpParser::NodePtr CExpParser::functionCall() {
-    NodePtr call;
-    if (!m_guessing) {
-        const Token& name = lookAhead(1);
-        call.reset(new CKeyNode<CFunc>(CFunc(name.getText())));
-        call->setPositions(name.begin, name.end);
+ZU_ZOZOV_NOINLINE CExpParser::NodePtr CExpParser::newNode(int kind, bool call) {
+    const Token& token = lookAhead(1);
+    const std::string text = token.getText();
+    NodePtr node;
+    if (call) {
+        node.reset(new CKeyNode<CFunc>(CFunc(text)));
+    } else if (kind == T_IDENT) {
+        node.reset(new CKeyNode<CVarb>(CVarb(text)));
+    } else if (kind == T_NUM) {
+        node.reset(new CKeyNode<CNum>(CNum(std::atof(text.c_str()))));
+    } else {
+        node.reset(new CKeyNode<CStr>(CStr(literalValue(text))));
     }
+    node->setPositions(token.begin, token.end);
+    return node;
+}
+
+ZU_ZOZOV_NOINLINE CExpParser::NodePtr CExpParser::functionCall() {
+    NodePtr call = m_guessing ? NodePtr() : newNode(T_IDENT, true);
     match(T_IDENT);
     match(T_LPAREN);
     NestingGuard nesting(*this);
@@ -297,7 +273,7 @@ CExpParser::NodePtr CExpParser::functionCall() {
     return call;
 }
 
-void CExpParser::checkMissingOperator() {
+ZU_ZOZOV_NOINLINE void CExpParser::checkMissingOperator() {
     bool complete = false;
     {
         GuessGuard guess(*this);

@@ -47,7 +47,7 @@ public:
 class ZU_ZOZOV_EXPORT CExpParser : public CExpParser_base, public CParseTree<basic_node> {
 public:
     // Deepest nesting of parentheses, prefix operators and function calls.
-    static const int MAX_NESTING = 1000;
+    static constexpr int MAX_NESTING = 1000;
 
     // Parses from `in` (not owned; null is an empty input).  The tree is
     // empty until parse().
@@ -81,13 +81,12 @@ private:
     void consume();
     void match(int kind);
 
-    NodePtr expression();
-    NodePtr andExpr();
-    NodePtr relExpr();
-    NodePtr addExpr();
-    NodePtr mulExpr();
-    NodePtr unary();
-    NodePtr primary();
+    NodePtr expression() { return binaryExpr(1); }
+    NodePtr binaryExpr(int minLevel);
+    NodePtr operand();
+    NodePtr leaf(int kind);
+    // A leaf (or, with `call`, a function node) for the current token.
+    NodePtr newNode(int kind, bool call);
     NodePtr functionCall();
     void checkMissingOperator();
 

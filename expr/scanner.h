@@ -25,8 +25,8 @@ namespace expr {
 
 class ZU_ZOZOV_EXPORT CExpScanner {
 public:
-    static const std::size_t LEAD_SIZE = 100;
-    static const std::size_t INITIAL_READ_SIZE = 8192;
+    static constexpr std::size_t LEAD_SIZE = 100;
+    static constexpr std::size_t INITIAL_READ_SIZE = 8192;
 
     // Scans `in` (not owned); a null stream is an empty, exhausted input.
     explicit CExpScanner(std::istream* in);

@@ -262,6 +262,12 @@ TEST_F(FunctionTest, EvaluationProtocol) {
         EXPECT_STREQ("boom", e.what());
     }
     EXPECT_EQ(0u, getFuncMap()["fail"]->paramSize());
+
+    // Calls nested as deep as the parser allows evaluate and check.
+    std::string deep = "1";
+    for (int i = 0; i < CExpParser::MAX_NESTING; ++i) deep = "count(" + deep + ")";
+    EXPECT_EQ(1.0, boost::any_cast<double>(calc(deep)));
+    EXPECT_EQ("", checkError(deep));
 }
 
 TEST_F(FunctionTest, NestedCallsOfTheSameFunction) {
