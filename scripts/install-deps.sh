@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
 # Installs what building and testing zu_zozov needs on Debian 12, when it is
 # missing. Run as root (or with sudo available).
+#   install-deps.sh        what the build, tests, benchmarks and examples need
+#   install-deps.sh fuzz   that, and clang with libFuzzer (scripts/fuzz.sh)
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config libboost-dev libxerces-c-dev libgtest-dev libgmock-dev
           googletest libbenchmark-dev)
+if [ "${1:-}" = "fuzz" ]; then
+    packages+=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for p in "${packages[@]}"; do
