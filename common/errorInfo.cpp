@@ -30,6 +30,8 @@ void CErrorInfo::clearErrorInfo() {
     m_errStream.clear();
 }
 
+void CErrorInfo::appendErrorText(const std::string& text) const { m_errStream << text; }
+
 void CErrorInfo::addError(const std::string& message) { m_errStream << message << '\n'; }
 
 }  // namespace common

@@ -26,6 +26,11 @@ public:
     std::string getErrorInfo() const;
     // Sets the text to the empty string.
     void clearErrorInfo();
+    // Appends text as it is (no line end).  Allowed on a const object: the
+    // error text is a report channel beside the object's value; an
+    // expression's data binding reports the variables it cannot bind
+    // through it while the expression is const.
+    void appendErrorText(const std::string& text) const;
 
 protected:
     // Appends `message` and a line end.
@@ -34,7 +39,7 @@ protected:
     std::ostream& errorStream() { return m_errStream; }
 
 private:
-    std::stringstream m_errStream;
+    mutable std::stringstream m_errStream;
 };
 
 }  // namespace common

@@ -40,3 +40,15 @@ TEST(ErrorInfo, AccumulatesUntilCleared) {
     EXPECT_EQ("x\ny\nz\n", r.getErrorInfo());
     EXPECT_FALSE(std::is_copy_constructible<qvtlib::common::CNoCopy>::value);
 }
+
+TEST(ErrorInfo, AppendsTextThroughAConstReference) {
+    Reporter r;
+    r.fail("first");
+    const CErrorInfo& view = r;
+    view.appendErrorText("a;");
+    view.appendErrorText("b;");
+    EXPECT_EQ("first\na;b;", r.getErrorInfo());
+    r.clearErrorInfo();
+    view.appendErrorText("c;");
+    EXPECT_EQ("c;", r.getErrorInfo());
+}
