@@ -1,0 +1,201 @@
+// Binding of instrument attributes to expression variables (CGrpData).
+#include "zu_zozov/grpData.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+#include <stdexcept>
+#include <string>
+
+#include "expr/function.h"
+#include "support/gbk.h"
+#include "zu_zozov/groupInstrument.h"
+
+namespace {
+
+using qvt::ht::CGroupInstrument;
+using qvt::ht::CGrpData;
+using qvt::ht::CGrpExpr;
+using testsupport::gbk;
+typedef std::map<std::string, boost::any> Store;
+
+std::string missing(const std::string& name) {
+    return gbk("金融工具中缺少表达式涉及的属性(") + name + ");";
+}
+
+// The store after binding, with every value written as text (type-tagged) so
+// stores compare with ==.
+std::map<std::string, std::string> describe(const Store& store) {
+    std::map<std::string, std::string> out;
+    for (const auto& entry : store) {
+        const boost::any& v = entry.second;
+        std::string text;
+        if (v.empty()) {
+            text = "empty";
+        } else if (const std::string* s = boost::any_cast<std::string>(&v)) {
+            text = "s:" + *s;
+        } else if (const double* d = boost::any_cast<double>(&v)) {
+            text = "d:" + std::to_string(*d);
+        } else if (const int* i = boost::any_cast<int>(&v)) {
+            text = "i:" + std::to_string(*i);
+        } else if (const bool* b = boost::any_cast<bool>(&v)) {
+            text = *b ? "b:1" : "b:0";
+        } else {
+            text = std::string("?:") + v.type().name();
+        }
+        out[entry.first] = text;
+    }
+    return out;
+}
+
+struct Compiled {
+    explicit Compiled(const std::string& text) { EXPECT_TRUE(expr.compile(text)) << text; }
+    CGrpExpr expr;
+};
+
+TEST(GrpDataTest, StrictBindingOfFixedFieldsAndNamedAttributes) {
+    // Only the fixed names: an instrument without named attributes binds.
+    Compiled fixedOnly("I_CODE == \"600000\" && A_TYPE == \"S\" && M_TYPE == \"XSHG\"");
+    CGroupInstrument plain;
+    plain.setiCode("600000");
+    plain.setaType("S");
+    plain.setmType("XSHG");
+    plain.setAcctCode("ACC");
+    CGrpData& data = fixedOnly.expr.getData();
+    EXPECT_TRUE(data.prepare(plain, fixedOnly.expr));
+    EXPECT_EQ((std::map<std::string, std::string>{
+                  {"A_TYPE", "s:S"}, {"I_CODE", "s:600000"}, {"M_TYPE", "s:XSHG"}}),
+              describe(data.getValues()));
+    EXPECT_EQ("", fixedOnly.expr.getErrorText());
+
+    // ACCT_CODE is never bound from the account field ...
+    Compiled acct("ACCT_CODE == \"ACC\"");
+    EXPECT_FALSE(acct.expr.getData().prepare(plain, acct.expr));
+    EXPECT_EQ(missing("ACCT_CODE"), acct.expr.getErrorText());
+    EXPECT_EQ(0u, acct.expr.getData().getValues().count("ACCT_CODE"));
+    // ... only from a named attribute of that name.
+    CGroupInstrument withAcct(plain);
+    withAcct.addAttr("ACCT_CODE", std::string("ACC"));
+    EXPECT_TRUE(acct.expr.getData().prepare(withAcct, acct.expr));
+    EXPECT_EQ("s:ACC", describe(acct.expr.getData().getValues())["ACCT_CODE"]);
+
+    // A named attribute I_CODE overrides the fixed field, for expressions
+    // that use I_CODE only.
+    CGroupInstrument named(plain);
+    named.addAttr("I_CODE", 7);
+    named.addAttr("UNUSED", 1.5);
+    EXPECT_TRUE(fixedOnly.expr.getData().prepare(named, fixedOnly.expr));
+    EXPECT_EQ((std::map<std::string, std::string>{
+                  {"A_TYPE", "s:S"}, {"I_CODE", "i:7"}, {"M_TYPE", "s:XSHG"}}),
+              describe(fixedOnly.expr.getData().getValues()));
+    Compiled other("A_TYPE == \"S\"");
+    EXPECT_TRUE(other.expr.getData().prepare(named, other.expr));
+    EXPECT_EQ("s:600000", describe(other.expr.getData().getValues())["I_CODE"]);
+}
+
+TEST(GrpDataTest, EveryMissingNameIsReportedInAscendingOrder) {
+    // Y is written first, but X is reported first; the bindings that could be
+    // made are still in the store.
+    Compiled c("Y == 1 || X == 2 || P_CODE1 == \"A\" || Y == 3");
+    CGroupInstrument inst("C1", "S", "M", "", "A", "", "", "", "", "", "", "");
+    EXPECT_FALSE(c.expr.getData().prepare(inst, c.expr));
+    EXPECT_EQ(missing("X") + missing("Y"), c.expr.getErrorText());
+    EXPECT_EQ((std::map<std::string, std::string>{{"A_TYPE", "s:S"},
+                                                  {"I_CODE", "s:C1"},
+                                                  {"M_TYPE", "s:M"},
+                                                  {"P_CODE1", "s:A"}}),
+              describe(c.expr.getData().getValues()));
+}
+
+TEST(GrpDataTest, GenericBindingCopiesNamedAttributesOnly) {
+    CGroupInstrument inst("C1", "S", "M", "ACC", "A", "", "", "", "", "", "", "");
+    inst.addAttr("X", 2.5);
+    CGrpData data;
+    data.getValues()["STALE"] = 1;
+    EXPECT_TRUE(data.prepare(static_cast<const void*>(&inst)));
+    const auto bound = describe(data.getValues());
+    EXPECT_EQ(9u, bound.size());  // P_CODE1..8 and X
+    EXPECT_EQ("s:A", bound.at("P_CODE1"));
+    EXPECT_EQ("d:2.500000", bound.at("X"));
+    EXPECT_EQ(0u, bound.count("I_CODE"));
+    EXPECT_EQ(0u, bound.count("STALE"));
+
+    // Copies carry no values; assignment leaves the target as it was.
+    CGrpData copy(data);
+    EXPECT_TRUE(copy.getValues().empty());
+    CGrpData target;
+    target.getValues()["KEEP"] = 1;
+    target = data;
+    EXPECT_EQ(1u, target.getValues().size());
+    EXPECT_EQ(1u, target.getValues().count("KEEP"));
+}
+
+// The store is refilled in place from instrument to instrument; whatever it
+// held before, it must end up exactly as a fresh store bound to the same
+// instrument.  Random instruments (fixed seed) with attributes present,
+// absent and of changing types.
+TEST(GrpDataTest, RefilledStoreMatchesFreshBinding) {
+    Compiled c("A == 1 || B == \"x\" || I_CODE == \"c\" || Z == 2 || M_TYPE == \"m\"");
+    std::mt19937 rnd(1000);
+    const char* names[] = {"A", "B", "I_CODE", "Q", "Z"};
+    for (int round = 0; round < 500; ++round) {
+        CGroupInstrument inst;
+        inst.setiCode(std::string(rnd() % 20, 'c'));
+        inst.setaType(rnd() % 2 ? "S" : "");
+        inst.setmType("m");
+        for (const char* name : names) {
+            switch (rnd() % 6) {
+                case 0: inst.addAttr(name, std::string(rnd() % 30, 'v')); break;
+                case 1: inst.addAttr(name, static_cast<double>(rnd() % 3)); break;
+                case 2: inst.addAttr(name, static_cast<int>(rnd() % 3)); break;
+                case 3: inst.addAttr(name, rnd() % 2 == 0); break;
+                case 4: inst.addAttr(name, boost::any()); break;
+                default: break;  // absent
+            }
+        }
+        const bool reused = c.expr.getData().prepare(inst, c.expr);
+        const std::string reusedText = c.expr.getErrorText();
+        Compiled fresh("A == 1 || B == \"x\" || I_CODE == \"c\" || Z == 2 || M_TYPE == \"m\"");
+        const bool expected = fresh.expr.getData().prepare(inst, fresh.expr);
+        ASSERT_EQ(expected, reused) << round;
+        ASSERT_EQ(fresh.expr.getErrorText(), reusedText) << round;
+        ASSERT_EQ(describe(fresh.expr.getData().getValues()), describe(c.expr.getData().getValues()))
+            << round;
+    }
+}
+
+TEST(GrpDataTest, GroupFunctionsAreRegisteredOnce) {
+    CGrpData first;
+    auto& registry = qvtlib::expr::getFuncMap();
+    const char* names[] = {"inSql",    "inColl",    "ascPerc", "descPerc",
+                           "ascCount", "descCount", "inPool",  "substr"};
+    for (const char* name : names) {
+        ASSERT_NE(nullptr, registry[name]) << name;
+        EXPECT_EQ(name, registry[name]->funcName());
+    }
+    // A second construction leaves the registry alone.
+    qvtlib::expr::basic_function* substr = registry["substr"];
+    registry["substr"] = nullptr;
+    CGrpData second;
+    EXPECT_EQ(nullptr, registry["substr"]);
+    registry["substr"] = substr;
+}
+
+TEST(GrpDataTest, FailedOneTimeActionIsRetried) {
+    bool done = false;
+    int runs = 0;
+    auto failing = [&] {
+        ++runs;
+        throw std::runtime_error("registration failed");
+    };
+    EXPECT_THROW(qvt::ht::detail::runOnceRetrying(done, failing), std::runtime_error);
+    EXPECT_FALSE(done);
+    auto working = [&] { ++runs; };
+    qvt::ht::detail::runOnceRetrying(done, working);
+    qvt::ht::detail::runOnceRetrying(done, working);
+    EXPECT_TRUE(done);
+    EXPECT_EQ(2, runs);
+}
+
+}  // namespace

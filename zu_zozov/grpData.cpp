@@ -1,0 +1,231 @@
+#include "zu_zozov/grpData.h"
+
+#include <map>
+#include <typeinfo>
+
+#include "expr/function.h"
+#include "zu_zozov/groupInstrument.h"
+#include "zu_zozov/grpExpr.h"
+
+namespace qvt {
+namespace ht {
+
+namespace {
+
+// Set once the group functions are in the registry (cleared again when the
+// registration throws, so the next CGrpData retries).
+bool g_functionsRegistered = false;
+
+// The process-wide instance of one group function class, constructed on first
+// use (a constructor that throws is tried again on the next use).
+template <class Func>
+Func& functionInstance() {
+    static Func instance;
+    return instance;
+}
+
+template <class Func>
+void registerFunction(Func& func) {
+    qvtlib::expr::getFuncMap()[func.funcName()] = &func;
+}
+
+// Assigns value into slot.  When both hold the same common type the content
+// is assigned in place, which keeps slot's holder (and a string's buffer)
+// instead of allocating a new one for every instrument.
+void assignValue(boost::any& slot, const boost::any& value) {
+    const std::type_info& type = value.type();
+    if (slot.type() == type) {
+        if (type == typeid(std::string)) {
+            *boost::unsafe_any_cast<std::string>(&slot) =
+                *boost::unsafe_any_cast<std::string>(&value);
+            return;
+        }
+        if (type == typeid(double)) {
+            *boost::unsafe_any_cast<double>(&slot) = *boost::unsafe_any_cast<double>(&value);
+            return;
+        }
+        if (type == typeid(int)) {
+            *boost::unsafe_any_cast<int>(&slot) = *boost::unsafe_any_cast<int>(&value);
+            return;
+        }
+        if (type == typeid(bool)) {
+            *boost::unsafe_any_cast<bool>(&slot) = *boost::unsafe_any_cast<bool>(&value);
+            return;
+        }
+    }
+    slot = value;
+}
+
+void assignString(boost::any& slot, const std::string& text) {
+    if (std::string* held = boost::any_cast<std::string>(&slot)) {
+        *held = text;
+    } else {
+        slot = text;
+    }
+}
+
+// The three fixed fields bound by the strict binding, in ascending name order.
+enum FixedField { FIXED_A_TYPE, FIXED_I_CODE, FIXED_M_TYPE, FIXED_COUNT };
+
+const std::string& fixedName(int field) {
+    switch (field) {
+        case FIXED_A_TYPE:
+            return CGroupInstrument::attr::A_TYPE;
+        case FIXED_I_CODE:
+            return CGroupInstrument::attr::I_CODE;
+        default:
+            return CGroupInstrument::attr::M_TYPE;
+    }
+}
+
+void assignFixed(boost::any& slot, const CGroupInstrument& inst, int field) {
+    switch (field) {
+        case FIXED_A_TYPE:
+            assignString(slot, inst.aType());
+            break;
+        case FIXED_I_CODE:
+            assignString(slot, inst.iCode());
+            break;
+        default:
+            assignString(slot, inst.mType());
+            break;
+    }
+}
+
+// Refills a map in ascending key order, keeping the nodes of keys that stay:
+// entries whose keys are passed over are erased, new keys are inserted at the
+// cursor.  finish() erases whatever is left after the last key.
+class StoreFiller {
+public:
+    explicit StoreFiller(std::map<std::string, boost::any>& values)
+        : m_values(values), m_cursor(values.begin()) {}
+
+    // The slot of key.  REQUIRES: keys ascending across calls.
+    boost::any& slot(const std::string& key) {
+        // The usual case: the store already holds key at the cursor.
+        if (m_cursor != m_values.end() && m_cursor->first == key) {
+            return (m_cursor++)->second;
+        }
+        while (m_cursor != m_values.end() && m_cursor->first < key) {
+            m_cursor = m_values.erase(m_cursor);
+        }
+        if (m_cursor != m_values.end() && m_cursor->first == key) {
+            return (m_cursor++)->second;
+        }
+        return m_values.emplace_hint(m_cursor, key, boost::any())->second;
+    }
+
+    void finish() { m_values.erase(m_cursor, m_values.end()); }
+
+private:
+    std::map<std::string, boost::any>& m_values;
+    std::map<std::string, boost::any>::iterator m_cursor;
+};
+
+std::string missingAttributeMessage(const std::string& name) {
+    return "金融工具中缺少表达式涉及的属性(" + name + ");";
+}
+
+}  // namespace
+
+namespace detail {
+
+void registerGroupFunctions() {
+    // Construct every instance first (each fills its class-wide declaration),
+    // then register them, both in this order.
+    CGrpFunc_inSql& inSql = functionInstance<CGrpFunc_inSql>();
+    CGrpFunc_inColl& inColl = functionInstance<CGrpFunc_inColl>();
+    CGrpFunc_ascPerc& ascPerc = functionInstance<CGrpFunc_ascPerc>();
+    CGrpFunc_descPerc& descPerc = functionInstance<CGrpFunc_descPerc>();
+    CGrpFunc_ascCount& ascCount = functionInstance<CGrpFunc_ascCount>();
+    CGrpFunc_descCount& descCount = functionInstance<CGrpFunc_descCount>();
+    CGrpFunc_inPool& inPool = functionInstance<CGrpFunc_inPool>();
+    CGrpFunc_substr& substr = functionInstance<CGrpFunc_substr>();
+    registerFunction(inSql);
+    registerFunction(inColl);
+    registerFunction(ascPerc);
+    registerFunction(descPerc);
+    registerFunction(ascCount);
+    registerFunction(descCount);
+    registerFunction(inPool);
+    registerFunction(substr);
+}
+
+std::set<std::string> collectVarbNames(const CGrpExpr& expr) {
+    std::set<std::string> names;
+    const auto* parser = expr.getParser();
+    if (parser != nullptr && parser->getRoot() != nullptr) {
+        parser->getVarbNames(names, parser->getRoot());
+    }
+    return names;
+}
+
+}  // namespace detail
+
+CGrpBindPlan::CGrpBindPlan() : CGrpBindPlan(std::set<std::string>()) {}
+
+CGrpBindPlan::CGrpBindPlan(const std::set<std::string>& varbNames)
+    : m_varbNames(varbNames.begin(), varbNames.end()) {
+    // Merge the fixed names with the variable names, both ascending.
+    int fixed = FIXED_A_TYPE;
+    std::set<std::string>::const_iterator name = varbNames.begin();
+    while (fixed != FIXED_COUNT || name != varbNames.end()) {
+        if (name == varbNames.end() || (fixed != FIXED_COUNT && fixedName(fixed) < *name)) {
+            m_keys.push_back(Key{fixedName(fixed), fixed, false});
+            ++fixed;
+        } else if (fixed != FIXED_COUNT && fixedName(fixed) == *name) {
+            m_keys.push_back(Key{*name, fixed, true});
+            ++fixed;
+            ++name;
+        } else {
+            m_keys.push_back(Key{*name, -1, true});
+            ++name;
+        }
+    }
+}
+
+CGrpData::CGrpData() { detail::runOnceRetrying(g_functionsRegistered, detail::registerGroupFunctions); }
+
+CGrpData::CGrpData(const CGrpData& /*other*/) : qvtlib::expr::basic_data() {}
+
+CGrpData& CGrpData::operator=(const CGrpData& /*other*/) { return *this; }
+
+CGrpData::~CGrpData() {}
+
+bool CGrpData::prepare(const void* data) {
+    const CGroupInstrument* inst = static_cast<const CGroupInstrument*>(data);
+    m_values = inst->getAttrs();
+    return true;
+}
+
+bool CGrpData::prepare(const CGroupInstrument& inst, const CGrpExpr& expr) {
+    return prepare(inst, expr, CGrpBindPlan(detail::collectVarbNames(expr)));
+}
+
+bool CGrpData::prepare(const CGroupInstrument& inst, const CGrpExpr& expr,
+                       const CGrpBindPlan& plan) {
+    const std::map<std::string, boost::any>& attrs = inst.getAttrs();
+    StoreFiller filler(m_values);
+    bool result = true;
+    for (const CGrpBindPlan::Key& key : plan.m_keys) {
+        if (key.isVarb) {
+            // A named attribute wins over a fixed field of the same name.
+            const std::map<std::string, boost::any>::const_iterator found = attrs.find(key.name);
+            if (found != attrs.end()) {
+                assignValue(filler.slot(key.name), found->second);
+                continue;
+            }
+        }
+        if (key.fixedField >= 0) {
+            assignFixed(filler.slot(key.name), inst, key.fixedField);
+        } else {
+            result = false;
+            expr.appendErrorText(missingAttributeMessage(key.name));
+        }
+    }
+    filler.finish();
+    return result;
+}
+
+}  // namespace ht
+}  // namespace qvt
