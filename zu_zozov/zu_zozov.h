@@ -14,6 +14,9 @@
 #include "xml/domXMLCore.h"
 #include "xml/xmlString.h"
 #include "zu_zozov/groupInstrument.h"
+#include "zu_zozov/grpData.h"
+#include "zu_zozov/group.h"
+#include "zu_zozov/grpRule.h"
 
 #include "common/errorInfo.h"
 #include "common/noCopy.h"

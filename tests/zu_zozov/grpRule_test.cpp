@@ -1,0 +1,510 @@
+// Group rules: reading both XML forms, compiling, evaluating, walking
+// property paths, class applicability.
+#include "zu_zozov/grpRule.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+#include <functional>
+#include <memory>
+
+#include <boost/make_shared.hpp>
+
+#include "support/gbk.h"
+#include "support/logCapture.h"
+#include "zu_zozov/group.h"
+#include "zu_zozov/groupInstrument.h"
+#include "zu_zozov/grpExpr.h"
+#include "zu_zozov/htGroupData.h"
+#include "zu_zozov/propDic.h"
+
+namespace {
+
+using qvt::ht::CGroup;
+using qvt::ht::CGroupInstrument;
+using qvt::ht::CGrpRule;
+using qvt::ht::CPropDic;
+using testsupport::gbk;
+using testsupport::LogCapture;
+
+// A data provider answering from maps and recording every call.
+class FakeProvider : public qvt::ht::IHTGroupData {
+public:
+    qvt::ht::CPropDic* getPropDic(const std::string& propCode) override {
+        calls.push_back("getPropDic(" + propCode + ")");
+        auto found = dics.find(propCode);
+        return found == dics.end() ? nullptr : &found->second;
+    }
+    const std::vector<std::string>* getParentPropValues(const std::string& childProp,
+                                                        const std::string& parentProp,
+                                                        const std::string& childValue) override {
+        calls.push_back("parents(" + childProp + "," + parentProp + "," + childValue + ")");
+        auto found = parents.find(childProp + "|" + parentProp + "|" + childValue);
+        return found == parents.end() ? nullptr : &found->second;
+    }
+    std::string getRootClassCode() override {
+        calls.push_back("getRootClassCode()");
+        return rootClass;
+    }
+    qvt::ht::CGrpRule* getGrpRule(const std::string& ruleCode) override {
+        calls.push_back("getGrpRule(" + ruleCode + ")");
+        auto found = rules.find(ruleCode);
+        return found == rules.end() ? nullptr : found->second;
+    }
+    qvt::ht::CAcctRule* getAcctRule(const std::string& /*ruleCode*/) override { return nullptr; }
+
+    std::map<std::string, CPropDic> dics;
+    std::map<std::string, std::vector<std::string>> parents;
+    std::map<std::string, CGrpRule*> rules;
+    std::string rootClass = "ROOT";
+    std::vector<std::string> calls;
+};
+
+CGroupInstrument inst(const std::string& code, const std::string& aType,
+                      const std::string& p1 = "") {
+    return CGroupInstrument(code, aType, "XSHG", "", p1, "", "", "", "", "", "", "");
+}
+
+std::string evalCode(CGrpRule& rule, const CGroupInstrument& instrument) {
+    std::string code = "unset";
+    EXPECT_TRUE(rule.evalGroup(code, instrument));
+    return code;
+}
+
+std::vector<std::string> codes(const std::map<std::string, CGroup*>& groups) {
+    std::vector<std::string> out;
+    for (const auto& entry : groups) out.push_back(entry.first);
+    return out;
+}
+
+void expectRuleRecord(const testsupport::LogRecord& record, const std::string& level,
+                      const std::string& message) {
+    EXPECT_EQ(level, record.level);
+    EXPECT_EQ("CGrpRule", record.logger);
+    EXPECT_EQ(message, record.message) << testsupport::utf8(record.message);
+    EXPECT_EQ(0u, record.file.rfind("grpRule", 0)) << record.file;
+    EXPECT_GT(record.line, 0);
+}
+
+// A property-kind rule over path with groups for the given value codes.
+CGrpRule* propertyRule(FakeProvider& provider, const boost::shared_ptr<FakeProvider>& shared,
+                       const std::string& code, const std::string& path,
+                       const std::vector<std::string>& values) {
+    CPropDic dic;
+    for (const std::string& v : values) dic.m_valueNames[v] = "name " + v;
+    provider.dics[path.substr(path.rfind('.') + 1)] = dic;
+    CGrpRule* rule = new CGrpRule();
+    rule->setCode(code);
+    rule->setGroupDataProvider(shared);
+    EXPECT_TRUE(rule->init("<Rule Property=\"" + path + "\"/>"));
+    return rule;
+}
+
+TEST(GrpRuleTest, SmallestCodeWinsWhateverTheXmlOrder) {
+    CGrpRule rule;
+    rule.setCode("R");
+    ASSERT_TRUE(rule.init(
+        "<Rule>"
+        "<Group Code=\"B\" Name=\"b\" Exp='A_TYPE == \"S\"'/>"
+        "<Group Code=\"C\" Name=\"c\" Exp='I_CODE == \"600000\"'/>"
+        "<Group Code=\"A\" Name=\"a\" Exp='M_TYPE == \"XSHG\" &amp;&amp; A_TYPE == \"S\"'/>"
+        "<Other Code=\"0\" Exp=\"1\"/>"
+        "</Rule>"));
+    EXPECT_EQ(CGrpRule::GROUP_LIST, rule.getType());
+    EXPECT_EQ((std::vector<std::string>{"A", "B", "C"}), codes(rule.getGroups()));
+    ASSERT_TRUE(rule.buildExps());
+    EXPECT_EQ((std::set<std::string>{"A_TYPE", "I_CODE", "M_TYPE"}), rule.getUsedProps());
+    LogCapture log;
+    EXPECT_EQ("A", evalCode(rule, inst("600000", "S")));
+    EXPECT_EQ("C", evalCode(rule, inst("600000", "B")));
+    EXPECT_EQ("xother", evalCode(rule, inst("000001", "B")));
+    EXPECT_TRUE(log.records().empty());
+    EXPECT_EQ(
+        "(code:R; A:M_TYPE == \"XSHG\" && A_TYPE == \"S\",B:A_TYPE == \"S\",C:I_CODE == "
+        "\"600000\",)",
+        rule.toString());
+}
+
+TEST(GrpRuleTest, ReadingTheGroupListForm) {
+    // The later of two equal codes is the only group of that code (the
+    // earlier one is deleted, which the leak checker watches); a Property
+    // attribute beside Group children is ignored.
+    CGrpRule rule;
+    ASSERT_TRUE(rule.init(
+        "<Rule Property=\"X.Y\">"
+        "<Group Code=\"01\" Name=\"first\" Exp=\"P_CODE1 == 1\"/>"
+        "<Group Code=\"01\" Name=\"second\" Exp=\"P_CODE1 == 2\"/>"
+        "<Group Name=\"no code\"/>"
+        "</Rule>"));
+    EXPECT_EQ(CGrpRule::GROUP_LIST, rule.getType());
+    EXPECT_EQ("", rule.getProperty());
+    ASSERT_EQ((std::vector<std::string>{"", "01"}), codes(rule.getGroups()));
+    EXPECT_EQ("second", rule.getGroup("01")->getName());
+    EXPECT_EQ("P_CODE1 == 2", rule.getGroup("01")->getExpression());
+    EXPECT_EQ("", rule.getGroup("")->getExpression());
+    EXPECT_EQ(nullptr, rule.getGroup("02"));
+
+    // init adds to the groups already held.
+    ASSERT_TRUE(rule.init("<Rule><Group Code=\"02\" Exp=\"1\"/></Rule>"));
+    EXPECT_EQ((std::vector<std::string>{"", "01", "02"}), codes(rule.getGroups()));
+
+    // Neither Group children nor Property: an empty list rule.
+    CGrpRule empty;
+    empty.setType(CGrpRule::GROUP_PROPERTY);
+    ASSERT_TRUE(empty.init("<Rule><group Code=\"01\"/></Rule>"));
+    EXPECT_EQ(CGrpRule::GROUP_LIST, empty.getType());
+    EXPECT_TRUE(empty.getGroups().empty());
+
+    // Text that does not parse: false, groups unchanged, nothing logged.
+    LogCapture log;
+    EXPECT_FALSE(rule.init("<Rule><Group Code=\"03\">"));
+    EXPECT_FALSE(rule.init(""));
+    EXPECT_EQ(3u, rule.getGroups().size());
+    EXPECT_TRUE(log.records().empty());
+
+    // init() reads the stored text and empties it on success.
+    CGrpRule stored("<Rule><Group Code=\"01\" Exp=\"1\"/></Rule>");
+    EXPECT_TRUE(stored.init());
+    EXPECT_EQ(1u, stored.getGroups().size());
+    EXPECT_FALSE(stored.init());
+    stored.setXml("<Rule><Group Code=\"02\" Exp=\"1\"/></Rule>");
+    EXPECT_TRUE(stored.init());
+    EXPECT_EQ(2u, stored.getGroups().size());
+}
+
+TEST(GrpRuleTest, ChineseNamesArriveAsGbk) {
+    const std::string utf8Xml =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
+        "<Rule><Group Code=\"01\" Name=\"股票\" Exp='P_CODE1 == \"沪市\"'/></Rule>";
+    const std::string gbkXml =
+        gbk("<?xml version=\"1.0\" encoding=\"GBK\"?>"
+            "<Rule><Group Code=\"01\" Name=\"股票\" Exp='P_CODE1 == \"沪市\"'/></Rule>");
+    for (const std::string& xml : {utf8Xml, gbkXml}) {
+        CGrpRule rule;
+        ASSERT_TRUE(rule.init(xml));
+        ASSERT_NE(nullptr, rule.getGroup("01"));
+        EXPECT_EQ(gbk("股票"), rule.getGroup("01")->getName());
+        ASSERT_TRUE(rule.buildExps());
+        EXPECT_EQ("01", evalCode(rule, inst("C1", "S", gbk("沪市"))));
+        EXPECT_EQ("xother", evalCode(rule, inst("C1", "S", gbk("深市"))));
+    }
+}
+
+TEST(GrpRuleTest, AddGroupReplacesAndDeletes) {
+    CGrpRule rule;
+    CGroup* first = new CGroup();
+    first->setCode("01");
+    first->setName("first");
+    rule.addGroup(first);
+    rule.addGroup(first);  // the same object again: kept, not deleted
+    EXPECT_EQ("first", rule.getGroup("01")->getName());
+    CGroup* second = new CGroup();
+    second->setCode("01");
+    second->setName("second");
+    rule.addGroup(second);  // first is deleted here
+    EXPECT_EQ(second, rule.getGroup("01"));
+    rule.addGroup(nullptr);
+    EXPECT_EQ(1u, rule.getGroups().size());
+}
+
+TEST(GrpRuleTest, PropertyForm) {
+    auto provider = boost::make_shared<FakeProvider>();
+    CPropDic dic;
+    dic.m_valueNames["02"] = "N2";
+    dic.m_valueNames["01"] = "N1";
+    provider->dics["Y"] = dic;
+    CGrpRule rule;
+    rule.setCode("R");
+    rule.setGroupDataProvider(provider);
+    ASSERT_TRUE(rule.init("<Rule Property=\"X.Y\"/>"));
+    EXPECT_EQ((std::vector<std::string>{"getPropDic(Y)"}), provider->calls);
+    EXPECT_EQ(CGrpRule::GROUP_PROPERTY, rule.getType());
+    EXPECT_EQ("X.Y", rule.getProperty());
+    ASSERT_EQ((std::vector<std::string>{"01", "02"}), codes(rule.getGroups()));
+    EXPECT_EQ("N1", rule.getGroup("01")->getName());
+    EXPECT_EQ("X.Y==\"01\"", rule.getGroup("01")->getExpression());
+    EXPECT_EQ("(code:R; 01:X.Y==\"01\",02:X.Y==\"02\",)", rule.toString());
+
+    ASSERT_TRUE(rule.buildExps());
+    EXPECT_EQ(std::set<std::string>{"X.Y"}, rule.getUsedProps());
+    std::set<std::string> compiled;
+    rule.getGroup("01")->getExpAttr(compiled);
+    EXPECT_TRUE(compiled.empty());  // generated expressions are not compiled
+
+    // The instrument's value is the answer, listed or not.
+    CGroupInstrument listed = inst("C1", "S");
+    listed.addAttr("X.Y", std::string("01"));
+    CGroupInstrument unlisted = inst("C2", "S");
+    unlisted.addAttr("X.Y", 3);
+    LogCapture log;
+    EXPECT_EQ("01", evalCode(rule, listed));
+    EXPECT_EQ("3", evalCode(rule, unlisted));
+    EXPECT_EQ("xother", evalCode(rule, inst("C3", "S")));
+    EXPECT_TRUE(log.records().empty());
+
+    // No value list: no groups.  A property without a dot asks for itself.
+    CGrpRule none;
+    none.setGroupDataProvider(provider);
+    provider->calls.clear();
+    ASSERT_TRUE(none.init("<Rule Property=\"Z\"/>"));
+    EXPECT_EQ((std::vector<std::string>{"getPropDic(Z)"}), provider->calls);
+    EXPECT_EQ(CGrpRule::GROUP_PROPERTY, none.getType());
+    EXPECT_TRUE(none.getGroups().empty());
+}
+
+TEST(GrpRuleTest, BuildFailureStopsAndEvaluationOfUncompiledGroups) {
+    CGrpRule rule;
+    rule.setCode("R");
+    ASSERT_TRUE(rule.init(
+        "<Rule>"
+        "<Group Code=\"01\" Exp='A_TYPE == \"X\"'/>"
+        "<Group Code=\"02\" Name=\"bad\" Exp=\"a b\"/>"
+        "<Group Code=\"03\" Exp='P_CODE1 == \"A\"'/>"
+        "</Rule>"));
+    LogCapture log;
+    EXPECT_FALSE(rule.buildExps());
+    ASSERT_EQ(2u, log.records().size());
+    EXPECT_EQ("CGroup", log.records()[0].logger);
+    expectRuleRecord(log.records()[1], "DEBUG", gbk("分组规则建立表达式错误:R"));
+    EXPECT_EQ(std::set<std::string>{"A_TYPE"}, rule.getUsedProps());
+
+    // 02 lost its expression, 03 was never compiled: both log and say no.
+    log.clear();
+    EXPECT_EQ("xother", evalCode(rule, inst("C1", "S", "A")));
+    ASSERT_EQ(2u, log.records().size());
+    EXPECT_EQ(gbk("表达式未设置或语法有误，设置失败，无法计算！:02,a b"), log.records()[0].message);
+    EXPECT_EQ(gbk("表达式未设置或语法有误，设置失败，无法计算！:03,P_CODE1 == \"A\""),
+              log.records()[1].message);
+}
+
+// An attribute value whose copy throws, to make the binding fail with an
+// exception.
+struct ThrowingValue {
+    ThrowingValue() = default;
+    ThrowingValue(const ThrowingValue&) {
+        if (armed) throw std::runtime_error("copy failed");
+    }
+    static bool armed;
+};
+bool ThrowingValue::armed = false;
+
+class ThrowingHelper : public qvt::ht::IHTGroupHelper {
+public:
+    boost::any inSqlCalcFunc(const boost::any&, const boost::any&) override { return 0.0; }
+    boost::any inPoolCalcFunc(const qvtlib::expr::basic_data*, const boost::any&) override {
+        throw 42;
+    }
+};
+
+TEST(GrpRuleTest, EvaluationExceptionsAreLogged) {
+    CGrpRule rule;
+    rule.setCode("R");
+    ASSERT_TRUE(rule.init(
+        "<Rule><Group Code=\"01\" Exp=\"V == 1\"/><Group Code=\"02\" Exp=\"inPool(3) == 1\"/>"
+        "</Rule>"));
+    ASSERT_TRUE(rule.buildExps());
+    LogCapture log;
+
+    CGroupInstrument throwing = inst("C1", "S");
+    throwing.addAttr("V", ThrowingValue());
+    ThrowingValue::armed = true;
+    std::string code = "unset";
+    EXPECT_FALSE(rule.evalGroup(code, throwing));
+    ThrowingValue::armed = false;
+    EXPECT_EQ("xother", code);
+    ASSERT_EQ(1u, log.records().size());
+    expectRuleRecord(log.records()[0], "ERROR", gbk("分组规则(R) 计算分组错误:copy failed"));
+
+    // A host helper that throws something that is no std::exception.
+    log.clear();
+    qvt::ht::CGrpExprHelper::setHelperProvider(boost::make_shared<ThrowingHelper>());
+    CGroupInstrument plain = inst("C2", "S");
+    plain.addAttr("V", 2.0);
+    code = "unset";
+    EXPECT_FALSE(rule.evalGroup(code, plain));
+    qvt::ht::CGrpExprHelper::setHelperProvider(boost::shared_ptr<qvt::ht::IHTGroupHelper>());
+    EXPECT_EQ("xother", code);
+    ASSERT_EQ(1u, log.records().size());
+    expectRuleRecord(log.records()[0], "ERROR", gbk("分组规则(R) 计算分组错误,未知原因!"));
+}
+
+TEST(GrpRuleTest, GetGroupsWalksThePropertyPath) {
+    auto provider = boost::make_shared<FakeProvider>();
+    std::unique_ptr<CGrpRule> rule(
+        propertyRule(*provider, provider, "R", "C.A", {"a1", "a2", "a3"}));
+    std::unique_ptr<CGrpRule> deep(propertyRule(*provider, provider, "DEEP", "C.A.B.D", {}));
+    std::unique_ptr<CGrpRule> shortSuffix(propertyRule(*provider, provider, "SHORT", "C.A.B", {}));
+    std::unique_ptr<CGrpRule> unrelated(propertyRule(*provider, provider, "OTHER", "C.AB.D", {}));
+    CGrpRule listRule;
+    provider->rules = {{"DEEP", deep.get()},
+                       {"SHORT", shortSuffix.get()},
+                       {"OTHER", unrelated.get()},
+                       {"LIST", &listRule}};
+    provider->parents = {{"D|B|d1", {"b1", "b2"}},
+                         {"B|A|b1", {"a1", "a9"}},
+                         {"B|A|b2", {"a1", "a2"}}};
+    const std::map<std::string, CGroup*> all = rule->getGroups();
+
+    provider->calls.clear();
+    const auto found = rule->getGroups("DEEP", "d1");
+    EXPECT_EQ((std::vector<std::string>{"getGrpRule(DEEP)", "parents(D,B,d1)", "parents(B,A,b1)",
+                                        "parents(B,A,b2)"}),
+              provider->calls);
+    ASSERT_EQ((std::vector<std::string>{"a1", "a2", "a9"}), codes(found));
+    EXPECT_EQ(rule->getGroup("a1"), found.at("a1"));
+    EXPECT_EQ(rule->getGroup("a2"), found.at("a2"));
+    EXPECT_EQ(nullptr, found.at("a9"));
+    EXPECT_EQ(3u, rule->getGroups().size());
+
+    // Nothing known for the value: an empty map.
+    EXPECT_TRUE(rule->getGroups("DEEP", "d2").empty());
+
+    // Unknown rule, a list rule, a one-character extension, an unrelated
+    // path: all groups.
+    for (const char* other : {"NONE", "LIST", "SHORT", "OTHER"}) {
+        provider->calls.clear();
+        EXPECT_EQ(all, rule->getGroups(other, "x")) << other;
+        EXPECT_EQ(std::vector<std::string>{"getGrpRule(" + std::string(other) + ")"},
+                  provider->calls);
+    }
+
+    // A list rule answers all of its groups without asking the provider.
+    CGrpRule noProvider;
+    ASSERT_TRUE(noProvider.init("<Rule><Group Code=\"01\" Exp=\"1\"/></Rule>"));
+    EXPECT_EQ((std::vector<std::string>{"01"}), codes(noProvider.getGroups("DEEP", "d1")));
+}
+
+TEST(GrpRuleTest, IsForFIClass) {
+    auto provider = boost::make_shared<FakeProvider>();
+
+    // Groups without variables, or not compiled yet: every class, no call.
+    CGrpRule constant;
+    ASSERT_TRUE(constant.init("<Rule><Group Code=\"01\" Exp=\"1\"/></Rule>"));
+    EXPECT_TRUE(constant.isForFIClass("ANY"));
+    ASSERT_TRUE(constant.buildExps());
+    EXPECT_TRUE(constant.isForFIClass("ANY"));
+
+    CGrpRule rule;
+    rule.setGroupDataProvider(provider);
+    ASSERT_TRUE(rule.init(
+        "<Rule><Group Code=\"01\" Exp='STK.P1 == \"a\"'/><Group Code=\"02\" Exp='BOND == 1'/>"
+        "</Rule>"));
+    ASSERT_TRUE(rule.buildExps());
+    EXPECT_TRUE(rule.isForFIClass("STK"));
+    EXPECT_TRUE(rule.isForFIClass("BOND"));
+    EXPECT_FALSE(rule.isForFIClass("FUND"));
+    EXPECT_EQ(3u, provider->calls.size());
+    provider->rootClass = "STK";
+    EXPECT_TRUE(rule.isForFIClass("FUND"));
+
+    // The class codes are taken once: later properties do not count.
+    provider->rootClass = "ROOT";
+    CGroup* later = new CGroup();
+    later->setCode("03");
+    later->setExpression("FUND.P1 == 1");
+    rule.addGroup(later);
+    ASSERT_TRUE(rule.buildExps());
+    EXPECT_EQ(1u, rule.getUsedProps().count("FUND.P1"));
+    EXPECT_FALSE(rule.isForFIClass("FUND"));
+
+    // No groups at all: the provider decides.
+    CGrpRule empty;
+    empty.setGroupDataProvider(provider);
+    EXPECT_FALSE(empty.isForFIClass("STK"));
+}
+
+TEST(GrpRuleTest, ProviderCallsWithoutProviderThrow) {
+    auto expectAssertion = [](const std::function<void()>& call) {
+        try {
+            call();
+            ADD_FAILURE() << "no exception";
+        } catch (const std::runtime_error& e) {
+            EXPECT_NE(std::string::npos, std::string(e.what()).find("px != 0")) << e.what();
+        }
+    };
+    CGrpRule form2;
+    expectAssertion([&] { form2.init("<Rule Property=\"X.Y\"/>"); });
+
+    CGrpRule rule;
+    ASSERT_TRUE(rule.init("<Rule><Group Code=\"01\" Exp=\"S.X == 1\"/></Rule>"));
+    ASSERT_TRUE(rule.buildExps());
+    expectAssertion([&] { rule.isForFIClass("S"); });
+
+    rule.setType(CGrpRule::GROUP_PROPERTY);
+    expectAssertion([&] { rule.getGroups("R", "01"); });
+}
+
+TEST(GrpRuleTest, CopiesClassifyLikeTheirSource) {
+    auto provider = boost::make_shared<FakeProvider>();
+    CGrpRule* source = new CGrpRule();
+    source->setCode("R");
+    source->setName("rule");
+    source->setTableName("T");
+    source->setGroupDataProvider(provider);
+    ASSERT_TRUE(source->init(
+        "<Rule><Group Code=\"01\" Exp='P_CODE1 == \"A\"'/><Group Code=\"02\" Exp='S.X == 1'/>"
+        "<Group Code=\"03\" Exp='P_CODE1 == \"C\"'/></Rule>"));
+    ASSERT_TRUE(source->buildExps());
+    source->getGroup("03")->setExpression("P_CODE1 == \"D\"");  // not rebuilt
+    CGrpRule copy(*source);
+    CGrpRule assigned;
+    ASSERT_TRUE(assigned.init("<Rule><Group Code=\"09\" Exp=\"1\"/></Rule>"));
+    assigned = *source;
+    delete source;
+
+    CGroupInstrument s = inst("C1", "S");
+    s.addAttr("S.X", 1.0);
+    for (CGrpRule* rule : {&copy, &assigned}) {
+        EXPECT_EQ("R", rule->getCode());
+        EXPECT_EQ("rule", rule->getName());
+        EXPECT_EQ("T", rule->getTableName());
+        EXPECT_EQ((std::vector<std::string>{"01", "02", "03"}), codes(rule->getGroups()));
+        EXPECT_EQ((std::set<std::string>{"P_CODE1", "S.X"}), rule->getUsedProps());
+        LogCapture log;
+        EXPECT_EQ("01", evalCode(*rule, inst("C1", "S", "A")));
+        EXPECT_EQ("03", evalCode(*rule, inst("C1", "S", "C")));
+        EXPECT_EQ("xother", evalCode(*rule, inst("C1", "S", "D")));
+        EXPECT_EQ("02", evalCode(*rule, s));
+        EXPECT_TRUE(rule->isForFIClass("S"));  // shares the provider
+        EXPECT_FALSE(rule->isForFIClass("Q"));
+    }
+}
+
+TEST(GrpRuleTest, ExampleRuleClassifiesTheExampleInstruments) {
+    std::ifstream file(std::string(ZU_ZOZOV_EXAMPLES_DIR) + "/rules/asset_class.xml");
+    ASSERT_TRUE(file.good());
+    std::stringstream text;
+    text << file.rdbuf();
+    CGrpRule rule(text.str());
+    rule.setCode("ASSET_CLASS");
+    ASSERT_TRUE(rule.init());
+    LogCapture log;
+    ASSERT_TRUE(rule.buildExps());
+    EXPECT_TRUE(log.records().empty());
+
+    std::ifstream list(std::string(ZU_ZOZOV_EXAMPLES_DIR) + "/rules/instruments.csv");
+    ASSERT_TRUE(list.good());
+    std::string line;
+    int checked = 0;
+    while (std::getline(list, line)) {
+        if (line.empty() || line[0] == '#') continue;
+        std::vector<std::string> f;
+        std::stringstream fields(line);
+        std::string field;
+        while (std::getline(fields, field, ',')) f.push_back(field);
+        f.resize(8);
+        // I_CODE,A_TYPE,M_TYPE,P_CODE1,P_CODE2,P_CODE3,expected group,comment
+        CGroupInstrument i(f[0], f[1], f[2], "", f[3], f[4], f[5], "", "", "", "", "");
+        EXPECT_EQ(f[6], evalCode(rule, i)) << line;
+        ++checked;
+    }
+    EXPECT_GT(checked, 10);
+    EXPECT_TRUE(log.records().empty());
+}
+
+}  // namespace
