@@ -14,7 +14,7 @@ using namespace qvtlib::expr;
 
 // A store filled the way a group fills it for one instrument.
 class BenchData : public basic_data {
-public:
+  public:
     bool prepare(const void*) override {
         m_values["I_CODE"] = std::string("600000");
         m_values["A_TYPE"] = std::string("S");
@@ -34,7 +34,7 @@ const char* const FUNC_EXPR = "left(I_CODE, 2) == \"60\" && A_TYPE == \"S\"";
 
 // left(s, n): the first n bytes of s.
 class CLeft : public CBaseFunc<CLeft> {
-public:
+  public:
     CLeft() {
         if (!isInited()) {
             setFuncName("left");

@@ -10,7 +10,7 @@ namespace qvtlib {
 namespace common {
 
 class ZU_ZOZOV_EXPORT CNoCopy {
-public:
+  public:
     CNoCopy() = default;
     virtual ~CNoCopy();
     CNoCopy(const CNoCopy&) = delete;

@@ -39,7 +39,7 @@ struct Instrument {
 
 // The variable store: one instrument's attributes by name.
 class InstrumentData : public basic_data {
-public:
+  public:
     bool prepare(const void* source) override {
         const Instrument* inst = static_cast<const Instrument*>(source);
         if (!inst) return false;
@@ -55,7 +55,7 @@ typedef CBaseExpr<InstrumentData, CBaseResolver> Expr;
 
 // len(s): the length of a string, in bytes.
 class CLen : public CBaseFunc<CLen> {
-public:
+  public:
     CLen() {
         if (!isInited()) {
             setFuncName("len");

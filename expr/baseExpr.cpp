@@ -3,7 +3,6 @@
 namespace qvtlib {
 namespace expr {
 
-
 CBaseResolver::~CBaseResolver() = default;
 
 namespace detail {

@@ -19,12 +19,11 @@
 #ifndef ZU_ZOZOV_EXPR_BASEEXPR_H
 #define ZU_ZOZOV_EXPR_BASEEXPR_H
 
+#include <boost/any.hpp>
 #include <exception>
 #include <new>
 #include <sstream>
 #include <string>
-
-#include <boost/any.hpp>
 
 #include "common/errorInfo.h"
 #include "common/noCopy.h"
@@ -39,7 +38,7 @@ namespace expr {
 // Resolver slot of CBaseExpr.  Functions are resolved through the function
 // registry, not through the resolver.
 class ZU_ZOZOV_EXPORT CBaseResolver {
-public:
+  public:
     virtual ~CBaseResolver();
 };
 
@@ -61,7 +60,7 @@ ZU_ZOZOV_EXPORT void assignValue(boost::any& dst, const boost::any& src);
 
 template <typename Data, typename Resolver>
 class CBaseExpr : public common::CNoCopy, public common::CErrorInfo {
-public:
+  public:
     CBaseExpr() : m_parser(nullptr), m_compiled(false), m_errCode(0) {}
     ~CBaseExpr() override { delete m_parser; }
 
@@ -100,7 +99,7 @@ public:
     // and the error text.  The error code and position stay.  Returns true.
     bool clear();
 
-private:
+  private:
     template <typename E>
     void recordSyntaxError(const E& e, int code) {
         m_errCode = code;

@@ -7,10 +7,9 @@
 #ifndef ZU_ZOZOV_EXPR_DATA_H
 #define ZU_ZOZOV_EXPR_DATA_H
 
+#include <boost/any.hpp>
 #include <map>
 #include <string>
-
-#include <boost/any.hpp>
 
 #include "zu_zozov/export.h"
 
@@ -18,7 +17,7 @@ namespace qvtlib {
 namespace expr {
 
 class ZU_ZOZOV_EXPORT basic_data {
-public:
+  public:
     typedef std::map<std::string, boost::any> ValueMap;
 
     virtual ~basic_data();
@@ -37,7 +36,7 @@ public:
         return it == m_values.end() ? nullptr : &it->second;
     }
 
-protected:
+  protected:
     ValueMap m_values;
 };
 

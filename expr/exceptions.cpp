@@ -29,8 +29,7 @@ std::string ParseException::toString() const { return positionText(m_pos, m_mess
 const char* ParseException::getMessage() const { return m_message.c_str(); }
 const SourcePos* ParseException::getPosition() const { return &m_pos; }
 
-basic_except::basic_except(const std::string& message, const SourcePos& begin,
-                           const SourcePos& end)
+basic_except::basic_except(const std::string& message, const SourcePos& begin, const SourcePos& end)
     : m_code(2), m_begin(begin), m_end(end), m_message(message) {}
 basic_except::~basic_except() = default;
 const char* basic_except::what() const noexcept { return m_message.c_str(); }

@@ -19,7 +19,7 @@ namespace expr {
 
 // Failure of the scanner: illegal character, illegal termination, stream error.
 class ZU_ZOZOV_EXPORT ScanException : public std::exception {
-public:
+  public:
     ScanException(const SourcePos& pos, const std::string& message);
     ~ScanException() override;
 
@@ -30,14 +30,14 @@ public:
     // The position of the lexeme that failed; valid while the exception lives.
     virtual const SourcePos* getPosition() const;
 
-private:
+  private:
     SourcePos m_pos;
     std::string m_message;
 };
 
 // Failure of the parser: syntax error, missing operator, nesting too deep.
 class ZU_ZOZOV_EXPORT ParseException : public std::exception {
-public:
+  public:
     ParseException(const SourcePos& pos, const std::string& message);
     ~ParseException() override;
 
@@ -45,14 +45,14 @@ public:
     virtual const char* getMessage() const;
     virtual const SourcePos* getPosition() const;
 
-private:
+  private:
     SourcePos m_pos;
     std::string m_message;
 };
 
 // Type-check and function-call failure at a node of the parse tree.
 class ZU_ZOZOV_EXPORT basic_except : public std::exception {
-public:
+  public:
     // The code is always 2; begin/end are the positions of the failing node.
     basic_except(const std::string& message, const SourcePos& begin, const SourcePos& end);
     ~basic_except() override;
@@ -62,7 +62,7 @@ public:
     const SourcePos& getBegin() const { return m_begin; }
     const SourcePos& getEnd() const { return m_end; }
 
-private:
+  private:
     int m_code;
     SourcePos m_begin;
     SourcePos m_end;

@@ -1,7 +1,7 @@
 #include "expr/function.h"
 
-#include <memory>
 #include <iostream>
+#include <memory>
 
 namespace qvtlib {
 namespace expr {
@@ -77,9 +77,9 @@ boost::any CFunc::check(const basic_node* node, const basic_data* data) const {
         boost::any t = c->check(data);
         if (t.empty() && f->paramNum() == 0) break;
         if (!f->checkParamType(i, t) && i < f->paramNum()) {
-            throw basic_except("函数" + m_name + "的参数类型不匹配，该函数声明为：" +
-                                   f->getDeclareInfo(),
-                               c->getBegin(), c->getEnd());
+            throw basic_except(
+                "函数" + m_name + "的参数类型不匹配，该函数声明为：" + f->getDeclareInfo(),
+                c->getBegin(), c->getEnd());
         }
         if (!t.empty()) ++i;
     }

@@ -35,11 +35,10 @@
 #ifndef ZU_ZOZOV_EXPR_FUNCTION_H
 #define ZU_ZOZOV_EXPR_FUNCTION_H
 
+#include <boost/any.hpp>
 #include <map>
 #include <string>
 #include <vector>
-
-#include <boost/any.hpp>
 
 #include "expr/data.h"
 #include "expr/exceptions.h"
@@ -51,7 +50,7 @@ namespace qvtlib {
 namespace expr {
 
 class ZU_ZOZOV_EXPORT basic_function {
-public:
+  public:
     virtual ~basic_function();
     // Number of argument values currently held.
     virtual unsigned paramSize() const = 0;
@@ -86,7 +85,7 @@ ZU_ZOZOV_EXPORT std::map<std::string, basic_function*>& getFuncMap();
 // the whole process); the argument values belong to the object.
 template <typename T>
 class ZU_ZOZOV_TEMPLATE_EXPORT CBaseFunc : public basic_function {
-public:
+  public:
     unsigned paramSize() const override { return static_cast<unsigned>(m_paramValues.size()); }
     boost::any returnType() const override { return m_returnType; }
     unsigned paramNum() const override { return m_paramNum; }
@@ -98,7 +97,7 @@ public:
     void addParamValue(const boost::any& v) const override { m_paramValues.push_back(v); }
     std::vector<boost::any>& getParamValues() const override { return m_paramValues; }
 
-protected:
+  protected:
     static bool isInited() { return m_inited; }
     static void setInited(bool inited) { m_inited = inited; }
     static void setFuncName(const std::string& name) { m_name = name; }
@@ -108,7 +107,7 @@ protected:
     static void addParamType(boost::any type) { m_paramType.push_back(type); }
     static const std::vector<std::string>& getParamNames() { return m_paramName; }
 
-private:
+  private:
     mutable std::vector<boost::any> m_paramValues;
 
     static std::string m_name;

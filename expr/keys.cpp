@@ -54,23 +54,35 @@ bool isBinaryNode(const basic_node* n) {
 
 bool compareStrings(int code, const std::string& l, const std::string& r) {
     switch (code) {
-        case OP_LT: return l < r;
-        case OP_GT: return l > r;
-        case OP_LE: return l <= r;
-        case OP_GE: return l >= r;
-        case OP_EQ: return l == r;
-        default: return l != r;
+        case OP_LT:
+            return l < r;
+        case OP_GT:
+            return l > r;
+        case OP_LE:
+            return l <= r;
+        case OP_GE:
+            return l >= r;
+        case OP_EQ:
+            return l == r;
+        default:
+            return l != r;
     }
 }
 
 bool compareNumbers(int code, double l, double r) {
     switch (code) {
-        case OP_LT: return r - l >= TOLERANCE;
-        case OP_GT: return l - r >= TOLERANCE;
-        case OP_LE: return r - l >= TOLERANCE || std::fabs(l - r) < TOLERANCE;
-        case OP_GE: return l - r >= TOLERANCE || std::fabs(l - r) < TOLERANCE;
-        case OP_EQ: return doubleEqual(l, r);
-        default: return std::fabs(l - r) >= TOLERANCE;
+        case OP_LT:
+            return r - l >= TOLERANCE;
+        case OP_GT:
+            return l - r >= TOLERANCE;
+        case OP_LE:
+            return r - l >= TOLERANCE || std::fabs(l - r) < TOLERANCE;
+        case OP_GE:
+            return l - r >= TOLERANCE || std::fabs(l - r) < TOLERANCE;
+        case OP_EQ:
+            return doubleEqual(l, r);
+        default:
+            return std::fabs(l - r) >= TOLERANCE;
     }
 }
 
@@ -174,8 +186,8 @@ boost::any checkOper(int code, const basic_node* node, const boost::any& L, cons
 }  // namespace
 
 std::string operName(int code) {
-    static const char* const names[] = {"",   "||", "&&", "+",  "-",  "!",  "*", "/",
-                                        "%",  "<",  ">",  "<=", ">=", "==", "!="};
+    static const char* const names[] = {"",  "||", "&&", "+",  "-",  "!",  "*", "/",
+                                        "%", "<",  ">",  "<=", ">=", "==", "!="};
     if (code <= OP_NONE || code > OP_NE) return std::string();
     return names[code];
 }

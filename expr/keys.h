@@ -9,10 +9,9 @@
 #ifndef ZU_ZOZOV_EXPR_KEYS_H
 #define ZU_ZOZOV_EXPR_KEYS_H
 
+#include <boost/any.hpp>
 #include <ostream>
 #include <string>
-
-#include <boost/any.hpp>
 
 #include "expr/node.h"
 #include "zu_zozov/export.h"
@@ -44,7 +43,7 @@ enum OperCode {
 ZU_ZOZOV_EXPORT std::string operName(int code);
 
 class ZU_ZOZOV_EXPORT basic_key {
-public:
+  public:
     virtual ~basic_key();
     virtual boost::any calc(const basic_node* node, const basic_data* data) const = 0;
     virtual boost::any check(const basic_node* node, const basic_data* data) const = 0;
@@ -61,7 +60,7 @@ public:
 
 // Operator; its operands are the node's children.
 class ZU_ZOZOV_EXPORT COper : public basic_key {
-public:
+  public:
     explicit COper(int code = OP_NONE) : m_code(code) {}
     int getCode() const { return m_code; }
 
@@ -70,10 +69,9 @@ public:
     void dump() const override;
     bool isOper() const override { return true; }
     void print(std::ostream& out) const override;
-    const boost::any& eval(const basic_node* node, const basic_data* data,
-                           boost::any& tmp) const;
+    const boost::any& eval(const basic_node* node, const basic_data* data, boost::any& tmp) const;
 
-private:
+  private:
     int m_code;
 };
 
@@ -81,7 +79,7 @@ private:
 // looked up by name in the registry (expr/function.h) at every check and
 // evaluation.
 class ZU_ZOZOV_EXPORT CFunc : public basic_key {
-public:
+  public:
     explicit CFunc(const std::string& name) : m_name(name) {}
     const std::string& getName() const { return m_name; }
 
@@ -90,16 +88,15 @@ public:
     void dump() const override;
     bool isFunc() const override { return true; }
     void print(std::ostream& out) const override;
-    const boost::any& eval(const basic_node* node, const basic_data* data,
-                           boost::any& tmp) const;
+    const boost::any& eval(const basic_node* node, const basic_data* data, boost::any& tmp) const;
 
-private:
+  private:
     std::string m_name;
 };
 
 // Variable, looked up by name in the data object.
 class ZU_ZOZOV_EXPORT CVarb : public basic_key {
-public:
+  public:
     explicit CVarb(const std::string& name) : m_name(name) {}
     const std::string& getName() const { return m_name; }
 
@@ -108,16 +105,15 @@ public:
     void dump() const override;
     bool isVarb() const override { return true; }
     void print(std::ostream& out) const override;
-    const boost::any& eval(const basic_node* node, const basic_data* data,
-                           boost::any& tmp) const;
+    const boost::any& eval(const basic_node* node, const basic_data* data, boost::any& tmp) const;
 
-private:
+  private:
     std::string m_name;
 };
 
 // Number literal (always a double).
 class ZU_ZOZOV_EXPORT CNum : public basic_key {
-public:
+  public:
     explicit CNum(double value) : m_value(value), m_any(value) {}
     double getValue() const { return m_value; }
 
@@ -130,14 +126,14 @@ public:
         return m_any;
     }
 
-private:
+  private:
     double m_value;
     boost::any m_any;  // the value, ready to be handed out without a copy
 };
 
 // String literal (escapes already resolved).
 class ZU_ZOZOV_EXPORT CStr : public basic_key {
-public:
+  public:
     explicit CStr(const std::string& value) : m_value(value), m_any(value) {}
     const std::string& getValue() const { return m_value; }
 
@@ -150,7 +146,7 @@ public:
         return m_any;
     }
 
-private:
+  private:
     std::string m_value;
     boost::any m_any;
 };

@@ -24,9 +24,7 @@ basic_node::basic_node(const basic_node&)
       m_begin(0, 0),
       m_end(0, 0) {}
 
-basic_node::~basic_node() {
-    m_parent = m_child = m_preSibling = m_nextSibling = nullptr;
-}
+basic_node::~basic_node() { m_parent = m_child = m_preSibling = m_nextSibling = nullptr; }
 
 unsigned basic_node::childCount() const {
     unsigned n = 0;

@@ -11,10 +11,9 @@
 #ifndef ZU_ZOZOV_EXPR_NODE_H
 #define ZU_ZOZOV_EXPR_NODE_H
 
+#include <boost/any.hpp>
 #include <iostream>
 #include <string>
-
-#include <boost/any.hpp>
 
 #include "expr/token.h"
 #include "zu_zozov/export.h"
@@ -26,7 +25,7 @@ class basic_data;
 class basic_key;
 
 class ZU_ZOZOV_EXPORT basic_node {
-public:
+  public:
     basic_node();
     // Resets the links; does not delete children (see destroyTree).
     virtual ~basic_node();
@@ -71,10 +70,10 @@ public:
     // Appends `child` (unlinked) as the last child of this node.
     void appendChild(basic_node* child);
 
-protected:
+  protected:
     basic_node(const basic_node&);
 
-private:
+  private:
     basic_node& operator=(const basic_node&) = delete;
 
     basic_node* m_parent;
@@ -100,7 +99,7 @@ ZU_ZOZOV_EXPORT void resetSample(boost::any& sample);
 // Node holding one key of type T.
 template <typename T>
 class ZU_ZOZOV_TEMPLATE_EXPORT CKeyNode : public basic_node {
-public:
+  public:
     explicit CKeyNode(const T& key) : m_key(key) {}
 
     basic_node* clone() const override { return new CKeyNode<T>(m_key); }
@@ -124,7 +123,7 @@ public:
 
     const T& key() const { return m_key; }
 
-private:
+  private:
     T m_key;
 };
 
@@ -140,13 +139,13 @@ void CKeyNode<T>::dump() const {
 // Owner of a parse tree through its root.
 template <typename Node>
 class CParseTree {
-public:
+  public:
     CParseTree() : m_root(nullptr) {}
     virtual ~CParseTree() { destroyTree(m_root); }
     CParseTree(const CParseTree&) = delete;
     CParseTree& operator=(const CParseTree&) = delete;
 
-protected:
+  protected:
     Node* m_root;
 };
 

@@ -46,8 +46,8 @@ std::string literalValue(const std::string& lexeme) {
 }
 
 bool startsArgument(int kind) {
-    return kind == T_IDENT || kind == T_NUM || kind == T_STR || kind == T_LPAREN ||
-           kind == T_NOT || kind == T_MINUS || kind == T_PLUS;
+    return kind == T_IDENT || kind == T_NUM || kind == T_STR || kind == T_LPAREN || kind == T_NOT ||
+           kind == T_MINUS || kind == T_PLUS;
 }
 
 std::string tooDeepMessage() {
@@ -61,7 +61,7 @@ std::string tooDeepMessage() {
 // Counts one level of nesting for the life of a rule; refuses to go deeper
 // than MAX_NESTING.
 class CExpParser::NestingGuard {
-public:
+  public:
     explicit NestingGuard(CExpParser& p) : m_p(p) {
         if (m_p.m_nesting >= MAX_NESTING) {
             m_p.m_tooDeep = true;
@@ -71,15 +71,14 @@ public:
     }
     ~NestingGuard() { --m_p.m_nesting; }
 
-private:
+  private:
     CExpParser& m_p;
 };
 
 // Marks the token queue for a speculative look-ahead and rewinds on exit.
 class CExpParser::GuessGuard {
-public:
-    explicit GuessGuard(CExpParser& p)
-        : m_p(p), m_mark(p.m_next), m_lastMatched(p.m_lastMatched) {
+  public:
+    explicit GuessGuard(CExpParser& p) : m_p(p), m_mark(p.m_next), m_lastMatched(p.m_lastMatched) {
         ++m_p.m_guessing;
     }
     ~GuessGuard() {
@@ -88,7 +87,7 @@ public:
         m_p.m_lastMatched = m_lastMatched;
     }
 
-private:
+  private:
     CExpParser& m_p;
     std::size_t m_mark;
     SourcePos m_lastMatched;
@@ -163,20 +162,60 @@ CExpParser::NodePtr CExpParser::binary(int code, const SourcePos& begin, const S
 // Binary operator of a token kind: its code and its level (1 loosest).
 static bool binaryOperator(int kind, int& code, int& level) {
     switch (kind) {
-        case T_OR: code = OP_OR; level = 1; return true;
-        case T_AND: code = OP_AND; level = 2; return true;
-        case T_LT: code = OP_LT; level = 3; return true;
-        case T_GT: code = OP_GT; level = 3; return true;
-        case T_LE: code = OP_LE; level = 3; return true;
-        case T_GE: code = OP_GE; level = 3; return true;
-        case T_EQ: code = OP_EQ; level = 3; return true;
-        case T_NE: code = OP_NE; level = 3; return true;
-        case T_MINUS: code = OP_MINUS; level = 4; return true;
-        case T_PLUS: code = OP_PLUS; level = 4; return true;
-        case T_MUL: code = OP_MUL; level = 5; return true;
-        case T_DIV: code = OP_DIV; level = 5; return true;
-        case T_MOD: code = OP_MOD; level = 5; return true;
-        default: return false;
+        case T_OR:
+            code = OP_OR;
+            level = 1;
+            return true;
+        case T_AND:
+            code = OP_AND;
+            level = 2;
+            return true;
+        case T_LT:
+            code = OP_LT;
+            level = 3;
+            return true;
+        case T_GT:
+            code = OP_GT;
+            level = 3;
+            return true;
+        case T_LE:
+            code = OP_LE;
+            level = 3;
+            return true;
+        case T_GE:
+            code = OP_GE;
+            level = 3;
+            return true;
+        case T_EQ:
+            code = OP_EQ;
+            level = 3;
+            return true;
+        case T_NE:
+            code = OP_NE;
+            level = 3;
+            return true;
+        case T_MINUS:
+            code = OP_MINUS;
+            level = 4;
+            return true;
+        case T_PLUS:
+            code = OP_PLUS;
+            level = 4;
+            return true;
+        case T_MUL:
+            code = OP_MUL;
+            level = 5;
+            return true;
+        case T_DIV:
+            code = OP_DIV;
+            level = 5;
+            return true;
+        case T_MOD:
+            code = OP_MOD;
+            level = 5;
+            return true;
+        default:
+            return false;
     }
 }
 

@@ -40,12 +40,12 @@ namespace qvtlib {
 namespace expr {
 
 class ZU_ZOZOV_EXPORT CExpParser_base {
-public:
+  public:
     virtual ~CExpParser_base();
 };
 
 class ZU_ZOZOV_EXPORT CExpParser : public CExpParser_base, public CParseTree<basic_node> {
-public:
+  public:
     // Deepest nesting of parentheses, prefix operators and function calls.
     static constexpr int MAX_NESTING = 1000;
 
@@ -68,7 +68,7 @@ public:
     // next siblings) into `names`.  Always returns true.
     bool getVarbNames(std::set<std::string>& names, basic_node* from) const;
 
-private:
+  private:
     struct NodeDeleter {
         void operator()(basic_node* n) const { destroyTree(n); }
     };
@@ -99,8 +99,8 @@ private:
     std::size_t m_next;         // index of the current token in m_queue
     int m_guessing;             // > 0 while looking ahead speculatively
     int m_nesting;
-    bool m_tooDeep;             // the nesting bound was hit (ends look-aheads too)
-    SourcePos m_lastMatched;    // begin of the last token consumed outside look-aheads
+    bool m_tooDeep;           // the nesting bound was hit (ends look-aheads too)
+    SourcePos m_lastMatched;  // begin of the last token consumed outside look-aheads
 };
 
 }  // namespace expr

@@ -160,18 +160,33 @@ void CExpScanner::scan(Token& out) {
         case '!': {
             bool withEq = peek() == '=';
             if (withEq) ++m_cur;
-            int kind = c == '<' ? (withEq ? T_LE : T_LT)
-                                : c == '>' ? (withEq ? T_GE : T_GT) : (withEq ? T_NE : T_NOT);
+            int kind = c == '<'   ? (withEq ? T_LE : T_LT)
+                       : c == '>' ? (withEq ? T_GE : T_GT)
+                                  : (withEq ? T_NE : T_NOT);
             accept(out, kind, false);
             return;
         }
-        case '+': accept(out, T_PLUS, false); return;
-        case '-': accept(out, T_MINUS, false); return;
-        case '*': accept(out, T_MUL, false); return;
-        case '/': accept(out, T_DIV, false); return;
-        case ',': accept(out, T_COMMA, false); return;
-        case '(': accept(out, T_LPAREN, false); return;
-        case ')': accept(out, T_RPAREN, false); return;
+        case '+':
+            accept(out, T_PLUS, false);
+            return;
+        case '-':
+            accept(out, T_MINUS, false);
+            return;
+        case '*':
+            accept(out, T_MUL, false);
+            return;
+        case '/':
+            accept(out, T_DIV, false);
+            return;
+        case ',':
+            accept(out, T_COMMA, false);
+            return;
+        case '(':
+            accept(out, T_LPAREN, false);
+            return;
+        case ')':
+            accept(out, T_RPAREN, false);
+            return;
         case '"': {
             for (;;) {
                 int d = peek();

@@ -24,7 +24,7 @@ namespace qvtlib {
 namespace expr {
 
 class ZU_ZOZOV_EXPORT CExpScanner {
-public:
+  public:
     static constexpr std::size_t LEAD_SIZE = 100;
     static constexpr std::size_t INITIAL_READ_SIZE = 8192;
 
@@ -51,7 +51,7 @@ public:
     // Size of the read area (grows when a lexeme outgrows it).
     std::size_t getReadSize() const { return m_readSize; }
 
-private:
+  private:
     int peek();
     void fill();
     void accept(Token& out, int kind, bool hasText);
@@ -63,10 +63,10 @@ private:
     SourcePos m_pos;
     char* m_buf;
     std::size_t m_readSize;
-    char* m_cur;   // cursor
-    char* m_lim;   // position of the NUL mark after the last byte read
-    char* m_tok;   // start of the lexeme in progress
-    bool m_eof;    // the stream reported end of file
+    char* m_cur;  // cursor
+    char* m_lim;  // position of the NUL mark after the last byte read
+    char* m_tok;  // start of the lexeme in progress
+    bool m_eof;   // the stream reported end of file
     std::deque<Token>* m_queue;
 };
 

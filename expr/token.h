@@ -57,9 +57,9 @@ struct Token {
     SourcePos begin;
     SourcePos end;
     int kind = T_EOF;
-    unsigned length = 0;          // length of the text
-    const char* ptr = nullptr;    // text inside the scanner's buffer, while !copied
-    bool copied = false;          // the text has been copied into `text`
+    unsigned length = 0;        // length of the text
+    const char* ptr = nullptr;  // text inside the scanner's buffer, while !copied
+    bool copied = false;        // the text has been copied into `text`
     std::string text;
 
     // The token's text (empty for tokens without text).

@@ -26,10 +26,10 @@ bool read(const boost::any& v, double& out) {
 // values are double, bool and int).
 bool tryToDouble(const boost::any& v, double& out) {
     if (v.empty()) return false;
-    return read<double>(v, out) || read<bool>(v, out) || read<int>(v, out) ||
-           read<long>(v, out) || read<unsigned int>(v, out) || read<unsigned long>(v, out) ||
-           read<float>(v, out) || read<short>(v, out) || read<unsigned short>(v, out) ||
-           read<char>(v, out) || read<unsigned char>(v, out);
+    return read<double>(v, out) || read<bool>(v, out) || read<int>(v, out) || read<long>(v, out) ||
+           read<unsigned int>(v, out) || read<unsigned long>(v, out) || read<float>(v, out) ||
+           read<short>(v, out) || read<unsigned short>(v, out) || read<char>(v, out) ||
+           read<unsigned char>(v, out);
 }
 
 bool isNumeric(const boost::any& v) {

@@ -11,7 +11,7 @@ using qvtlib::common::CErrorInfo;
 namespace {
 
 class Reporter : public CErrorInfo {
-public:
+  public:
     void fail(const std::string& m) { addError(m); }
     void head(const std::string& h) { errorStream() << h; }
 };

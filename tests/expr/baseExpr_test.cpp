@@ -17,7 +17,7 @@ namespace {
 
 // Fills the store from a map of doubles.
 class MapData : public basic_data {
-public:
+  public:
     bool prepare(const void* source) override {
         if (!source) return false;
         m_values.clear();
@@ -35,7 +35,7 @@ struct HostFailure {};
 // host(): throws an exception that is not a std::exception, the way a host
 // provider might.  oops(): throws a std::exception.
 class CHostCall : public CBaseFunc<CHostCall> {
-public:
+  public:
     CHostCall() {
         if (!isInited()) {
             setFuncName("host");
@@ -50,7 +50,7 @@ public:
 };
 
 class COops : public CBaseFunc<COops> {
-public:
+  public:
     COops() {
         if (!isInited()) {
             setFuncName("oops");

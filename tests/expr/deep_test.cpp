@@ -16,7 +16,7 @@ using namespace qvtlib::expr;
 namespace {
 
 class TestData : public basic_data {
-public:
+  public:
     bool prepare(const void*) override { return false; }
     void set(const std::string& name, const boost::any& v) { m_values[name] = v; }
 };
@@ -53,8 +53,8 @@ TEST(Deep, NestingBeyondTheBoundIsRefused) {
         repeat("-", HUGE_COUNT) + "a",
         repeat("f(", HUGE_COUNT) + "a" + repeat(")", HUGE_COUNT),
         repeat("a+(", HUGE_COUNT) + "a" + repeat(")", HUGE_COUNT),
-        repeat("(", HUGE_COUNT),                      // unfinished
-        "a " + repeat("(", HUGE_COUNT) + "b",         // inside the missing-operator look-ahead
+        repeat("(", HUGE_COUNT),               // unfinished
+        "a " + repeat("(", HUGE_COUNT) + "b",  // inside the missing-operator look-ahead
         "f(a, " + repeat("!(", HUGE_COUNT) + "b",
         repeat("(", LIMIT + 1) + "a" + repeat(")", LIMIT + 1),
     };

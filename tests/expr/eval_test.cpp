@@ -19,7 +19,7 @@ using testsupport::gbk;
 namespace {
 
 class TestData : public basic_data {
-public:
+  public:
     bool prepare(const void*) override { return false; }
     TestData& set(const std::string& name, const boost::any& v) {
         m_values[name] = v;
@@ -28,7 +28,7 @@ public:
 };
 
 class EvalTest : public testing::Test {
-protected:
+  protected:
     EvalTest() {
         data.set("s", std::string("abc"))
             .set("one", 1.0)
@@ -96,13 +96,13 @@ TEST_F(EvalTest, Values) {
         {"7 / 0", "double:inf"},
         {"-7 / 0", "double:-inf"},
         {"10 - 2 - 3", "double:5"},
-        {"u + 0", "double:3e+09"},   // unsigned stays positive
+        {"u + 0", "double:3e+09"},  // unsigned stays positive
         {"t + 1", "double:2"},
-        {"7 % 2", "empty"},          // literals are double
+        {"7 % 2", "empty"},  // literals are double
         {"i7 % i2", "int:1"},
         {"im7 % i2", "int:-1"},
-        {"i7 % i0", "empty"},        // no remainder, no trap
-        {"imin % im1", "int:0"},     // would trap in hardware
+        {"i7 % i0", "empty"},     // no remainder, no trap
+        {"imin % im1", "int:0"},  // would trap in hardware
         {"i7 % 2", "empty"},
         {"\"abc\" < \"abd\"", "bool:true"},
         {"\"b\" > \"abc\"", "bool:true"},
@@ -140,7 +140,7 @@ TEST_F(EvalTest, Values) {
         {"a != 1", "bool:false"},
         {"!a", "bool:false"},
         {"-a", "empty"},
-        {"5 - a", "empty"},          // not the negated minuend
+        {"5 - a", "empty"},  // not the negated minuend
         {"a + 1", "empty"},
         {"1 + a", "empty"},
         // NaN: not 0, and every comparison with it false.

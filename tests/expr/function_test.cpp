@@ -15,7 +15,7 @@ using testsupport::gbk;
 namespace {
 
 class TestData : public basic_data {
-public:
+  public:
     bool prepare(const void*) override { return false; }
     void set(const std::string& name, const boost::any& v) { m_values[name] = v; }
 };
@@ -23,7 +23,7 @@ public:
 // Parameters are checked by exact type against the declaration.
 template <typename T>
 class CTypedFunc : public CBaseFunc<T> {
-public:
+  public:
     bool checkParamType(unsigned i, boost::any& t) const override {
         boost::any declared = this->getParamType(i);
         return !declared.empty() && !t.empty() && declared.type() == t.type();
@@ -32,7 +32,7 @@ public:
 
 // substr(s, start, len): the text of s from start, len bytes.
 class CSubstr : public CTypedFunc<CSubstr> {
-public:
+  public:
     CSubstr() {
         if (!isInited()) {
             setFuncName("substr");
@@ -63,7 +63,7 @@ public:
 
 // cat(a, b, c): the three strings joined.
 class CCat : public CTypedFunc<CCat> {
-public:
+  public:
     CCat() {
         if (!isInited()) {
             setFuncName("cat");
@@ -76,14 +76,15 @@ public:
     std::string getDeclareInfo() const override { return "string cat(string, string, string)"; }
     boost::any calcFunc(const basic_data*) const override {
         std::string out;
-        for (const boost::any& v : getParamValues()) out += "[" + boost::any_cast<std::string>(v) + "]";
+        for (const boost::any& v : getParamValues())
+            out += "[" + boost::any_cast<std::string>(v) + "]";
         return out;
     }
 };
 
 // answer(): 42.  count(...): how many values arrived, and the first one.
 class CAnswer : public CTypedFunc<CAnswer> {
-public:
+  public:
     CAnswer() {
         if (!isInited()) {
             setFuncName("answer");
@@ -97,7 +98,7 @@ public:
 };
 
 class CCount : public CTypedFunc<CCount> {
-public:
+  public:
     CCount() {
         if (!isInited()) {
             setFuncName("count");
@@ -117,7 +118,7 @@ public:
 
 // fail(x): throws basic_except from calcFunc.
 class CFail : public CTypedFunc<CFail> {
-public:
+  public:
     CFail() {
         if (!isInited()) {
             setFuncName("fail");
@@ -134,7 +135,7 @@ public:
 };
 
 class FunctionTest : public testing::Test {
-protected:
+  protected:
     static void SetUpTestSuite() {
         static CSubstr substr;
         static CCat cat;
