@@ -126,6 +126,38 @@ std::string missingAttributeMessage(const std::string& name) {
     return "金融工具中缺少表达式涉及的属性(" + name + ");";
 }
 
+// Finds attributes by names given in ascending order.  The cursor walks the
+// (sorted) attribute map forward, so each look-up usually costs one
+// comparison; after a few steps without reaching the name it falls back to a
+// tree search, so instruments with many attributes stay logarithmic.
+class AttrCursor {
+public:
+    typedef std::map<std::string, boost::any> Attrs;
+
+    explicit AttrCursor(const Attrs& attrs) : m_attrs(attrs), m_cursor(attrs.begin()) {}
+
+    // The value of name, or null.  REQUIRES: names ascending across calls.
+    const boost::any* find(const std::string& name) {
+        const int MAX_STEPS = 4;
+        for (int steps = 0; m_cursor != m_attrs.end(); ++steps) {
+            const int order = m_cursor->first.compare(name);
+            if (order == 0) return &(m_cursor++)->second;
+            if (order > 0) return nullptr;
+            if (steps == MAX_STEPS) {
+                m_cursor = m_attrs.lower_bound(name);
+                if (m_cursor == m_attrs.end() || m_cursor->first != name) return nullptr;
+                return &(m_cursor++)->second;
+            }
+            ++m_cursor;
+        }
+        return nullptr;
+    }
+
+private:
+    const Attrs& m_attrs;
+    Attrs::const_iterator m_cursor;
+};
+
 }  // namespace
 
 namespace detail {
@@ -204,15 +236,14 @@ bool CGrpData::prepare(const CGroupInstrument& inst, const CGrpExpr& expr) {
 
 bool CGrpData::prepare(const CGroupInstrument& inst, const CGrpExpr& expr,
                        const CGrpBindPlan& plan) {
-    const std::map<std::string, boost::any>& attrs = inst.getAttrs();
+    AttrCursor attrs(inst.getAttrs());
     StoreFiller filler(m_values);
     bool result = true;
     for (const CGrpBindPlan::Key& key : plan.m_keys) {
         if (key.isVarb) {
             // A named attribute wins over a fixed field of the same name.
-            const std::map<std::string, boost::any>::const_iterator found = attrs.find(key.name);
-            if (found != attrs.end()) {
-                assignValue(filler.slot(key.name), found->second);
+            if (const boost::any* found = attrs.find(key.name)) {
+                assignValue(filler.slot(key.name), *found);
                 continue;
             }
         }
