@@ -82,7 +82,8 @@ bool CGroup::buildExp() {
     ZU_ZOZOV_LOG(zAZir4::LEVEL_ERROR, LOGGER,
                  "初始化分组CGroup对象[" << toString() << "]的表达式(" << m_expression
                                          << ")时出错（将删除该表达式）：" << m_exp->getErrorCode()
-                                         << "," << m_exp->getErrorPos().beginColumn << "," << errorText);
+                                         << "," << m_exp->getErrorPos().beginColumn << ","
+                                         << errorText);
     delete m_exp;
     m_exp = nullptr;
     m_plan = CGrpBindPlan();
@@ -91,9 +92,9 @@ bool CGroup::buildExp() {
 
 bool CGroup::isInGroup(const CGroupInstrument& inst) const {
     if (m_exp == nullptr) {
-        ZU_ZOZOV_LOG(zAZir4::LEVEL_ERROR, LOGGER,
-                     "表达式未设置或语法有误，设置失败，无法计算！:" << m_code << ","
-                                                                    << m_expression);
+        ZU_ZOZOV_LOG(
+            zAZir4::LEVEL_ERROR, LOGGER,
+            "表达式未设置或语法有误，设置失败，无法计算！:" << m_code << "," << m_expression);
         return false;
     }
     // A message left by the previous instrument's failed evaluation is
@@ -128,9 +129,9 @@ bool CGroup::isInGroup(const CGroupInstrument& inst) const {
         }
         return false;
     } catch (const boost::bad_any_cast& e) {
-        ZU_ZOZOV_LOG(zAZir4::LEVEL_DEBUG, LOGGER,
-                     "分组CGroup对象[" << toString() << "]表达式(" << m_expression << ")有误："
-                                       << e.what());
+        ZU_ZOZOV_LOG(
+            zAZir4::LEVEL_DEBUG, LOGGER,
+            "分组CGroup对象[" << toString() << "]表达式(" << m_expression << ")有误：" << e.what());
         return false;
     }
 }

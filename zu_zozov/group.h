@@ -32,7 +32,7 @@ namespace ht {
 class CGroupInstrument;
 
 class ZU_ZOZOV_EXPORT CGroup {
-public:
+  public:
     // Empty texts, no compiled expression.
     CGroup();
     CGroup(const CGroup& other);
@@ -71,7 +71,7 @@ public:
     // (nothing without a compiled expression).  Never removes anything.
     void getExpAttr(std::set<std::string>& names) const;
 
-private:
+  private:
     void copyExpressionFrom(const CGroup& other);
     void setPlan();
 

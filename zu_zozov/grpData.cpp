@@ -96,7 +96,7 @@ void assignFixed(boost::any& slot, const CGroupInstrument& inst, int field) {
 // entries whose keys are passed over are erased, new keys are inserted at the
 // cursor.  finish() erases whatever is left after the last key.
 class StoreFiller {
-public:
+  public:
     explicit StoreFiller(std::map<std::string, boost::any>& values)
         : m_values(values), m_cursor(values.begin()) {}
 
@@ -117,7 +117,7 @@ public:
 
     void finish() { m_values.erase(m_cursor, m_values.end()); }
 
-private:
+  private:
     std::map<std::string, boost::any>& m_values;
     std::map<std::string, boost::any>::iterator m_cursor;
 };
@@ -131,7 +131,7 @@ std::string missingAttributeMessage(const std::string& name) {
 // comparison; after a few steps without reaching the name it falls back to a
 // tree search, so instruments with many attributes stay logarithmic.
 class AttrCursor {
-public:
+  public:
     typedef std::map<std::string, boost::any> Attrs;
 
     explicit AttrCursor(const Attrs& attrs) : m_attrs(attrs), m_cursor(attrs.begin()) {}
@@ -153,7 +153,7 @@ public:
         return nullptr;
     }
 
-private:
+  private:
     const Attrs& m_attrs;
     Attrs::const_iterator m_cursor;
 };
@@ -216,7 +216,9 @@ CGrpBindPlan::CGrpBindPlan(const std::set<std::string>& varbNames)
     }
 }
 
-CGrpData::CGrpData() { detail::runOnceRetrying(g_functionsRegistered, detail::registerGroupFunctions); }
+CGrpData::CGrpData() {
+    detail::runOnceRetrying(g_functionsRegistered, detail::registerGroupFunctions);
+}
 
 CGrpData::CGrpData(const CGrpData& /*other*/) : qvtlib::expr::basic_data() {}
 

@@ -44,7 +44,7 @@ typedef qvtlib::expr::CBaseExpr<CGrpData, qvtlib::expr::CBaseResolver> CGrpExpr;
 // three fixed names and the expression's variable names) in ascending order.
 // A plain value; copy it freely.
 class ZU_ZOZOV_EXPORT CGrpBindPlan {
-public:
+  public:
     // No variables: binds the fixed fields only.
     CGrpBindPlan();
     // The plan for an expression that uses varbNames.
@@ -53,7 +53,7 @@ public:
     // The expression's variable names, ascending.
     const std::vector<std::string>& getVarbNames() const { return m_varbNames; }
 
-private:
+  private:
     friend class CGrpData;
     struct Key {
         std::string name;
@@ -65,7 +65,7 @@ private:
 };
 
 class ZU_ZOZOV_EXPORT CGrpData : public qvtlib::expr::basic_data {
-public:
+  public:
     // An empty store.  The first construction in the process registers the
     // group functions; if that throws, the exception reaches the caller and
     // the next construction tries again.

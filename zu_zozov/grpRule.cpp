@@ -33,9 +33,7 @@ std::string lastSegment(const std::string& path) {
 }
 
 // The text before the first "." of path; all of path when it has none.
-std::string firstSegment(const std::string& path) {
-    return path.substr(0, path.find('.'));
-}
+std::string firstSegment(const std::string& path) { return path.substr(0, path.find('.')); }
 
 }  // namespace
 

@@ -34,11 +34,10 @@
 #ifndef ZU_ZOZOV_GRPRULE_H
 #define ZU_ZOZOV_GRPRULE_H
 
+#include <boost/shared_ptr.hpp>
 #include <map>
 #include <set>
 #include <string>
-
-#include <boost/shared_ptr.hpp>
 
 #include "zu_zozov/export.h"
 
@@ -50,7 +49,7 @@ class CGroupInstrument;
 class IHTGroupData;
 
 class ZU_ZOZOV_EXPORT CGrpRule {
-public:
+  public:
     enum GroupType : int {
         GROUP_LIST = 0,      // groups listed in Group elements
         GROUP_PROPERTY = 1,  // groups are the values of one property
@@ -127,7 +126,7 @@ public:
     // "(code:" + code + "; " + for each group "code:expression," + ")".
     std::string toString() const;
 
-private:
+  private:
     bool clear();
     void storeGroup(CGroup* group, const std::string& code);
     void copyGroupsFrom(const CGrpRule& other);

@@ -126,8 +126,12 @@ TEST(GroupTest, ResultKindsDecideMembership) {
     const struct {
         const char* exp;
         bool expected;
-    } computed[] = {{"1 + 1", true}, {"1 - 1", false}, {"\"1\"", false}, {"0 / 0", true},
-                    {"P_CODE1 == \"A\" && I_CODE == \"C1\"", true}, {"P_CODE1 != \"A\"", false}};
+    } computed[] = {{"1 + 1", true},
+                    {"1 - 1", false},
+                    {"\"1\"", false},
+                    {"0 / 0", true},
+                    {"P_CODE1 == \"A\" && I_CODE == \"C1\"", true},
+                    {"P_CODE1 != \"A\"", false}};
     for (const auto& c : computed) {
         CGroup g = makeGroup("01", "N", c.exp);
         ASSERT_TRUE(g.buildExp()) << c.exp;

@@ -102,10 +102,8 @@ TEST(GrpDataTest, EveryMissingNameIsReportedInAscendingOrder) {
     CGroupInstrument inst("C1", "S", "M", "", "A", "", "", "", "", "", "", "");
     EXPECT_FALSE(c.expr.getData().prepare(inst, c.expr));
     EXPECT_EQ(missing("X") + missing("Y"), c.expr.getErrorText());
-    EXPECT_EQ((std::map<std::string, std::string>{{"A_TYPE", "s:S"},
-                                                  {"I_CODE", "s:C1"},
-                                                  {"M_TYPE", "s:M"},
-                                                  {"P_CODE1", "s:A"}}),
+    EXPECT_EQ((std::map<std::string, std::string>{
+                  {"A_TYPE", "s:S"}, {"I_CODE", "s:C1"}, {"M_TYPE", "s:M"}, {"P_CODE1", "s:A"}}),
               describe(c.expr.getData().getValues()));
 }
 
@@ -135,8 +133,8 @@ TEST(GrpDataTest, GenericBindingCopiesNamedAttributesOnly) {
 // The strict binding written out plainly, as the model: the fixed fields,
 // then every used name the instrument holds (overriding a fixed field), the
 // missing ones reported in ascending order.
-bool modelBinding(const CGroupInstrument& inst, const std::set<std::string>& used,
-                  Store& store, std::string& errors) {
+bool modelBinding(const CGroupInstrument& inst, const std::set<std::string>& used, Store& store,
+                  std::string& errors) {
     store.clear();
     errors.clear();
     store["I_CODE"] = inst.iCode();
@@ -165,8 +163,8 @@ TEST(GrpDataTest, RefilledStoreMatchesTheModel) {
     Compiled c(text);
     const std::set<std::string> used{"A", "B", "I_CODE", "M_TYPE", "P9", "Z"};
     std::mt19937 rnd(1000);
-    const char* names[] = {"A", "AB", "AC", "B", "I_CODE", "M_TYPE", "P1", "P2", "P3",
-                           "P4", "P5", "P6", "P7", "P8", "P9", "Q", "Z", "ZZ"};
+    const char* names[] = {"A",  "AB", "AC", "B",  "I_CODE", "M_TYPE", "P1", "P2", "P3",
+                           "P4", "P5", "P6", "P7", "P8",     "P9",     "Q",  "Z",  "ZZ"};
     for (int round = 0; round < 2000; ++round) {
         CGroupInstrument inst;
         inst.setiCode(std::string(rnd() % 20, 'c'));
@@ -174,12 +172,23 @@ TEST(GrpDataTest, RefilledStoreMatchesTheModel) {
         inst.setmType("m");
         for (const char* name : names) {
             switch (rnd() % 7) {
-                case 0: inst.addAttr(name, std::string(rnd() % 30, 'v')); break;
-                case 1: inst.addAttr(name, static_cast<double>(rnd() % 3)); break;
-                case 2: inst.addAttr(name, static_cast<int>(rnd() % 3)); break;
-                case 3: inst.addAttr(name, rnd() % 2 == 0); break;
-                case 4: inst.addAttr(name, boost::any()); break;
-                default: break;  // absent
+                case 0:
+                    inst.addAttr(name, std::string(rnd() % 30, 'v'));
+                    break;
+                case 1:
+                    inst.addAttr(name, static_cast<double>(rnd() % 3));
+                    break;
+                case 2:
+                    inst.addAttr(name, static_cast<int>(rnd() % 3));
+                    break;
+                case 3:
+                    inst.addAttr(name, rnd() % 2 == 0);
+                    break;
+                case 4:
+                    inst.addAttr(name, boost::any());
+                    break;
+                default:
+                    break;  // absent
             }
         }
         Store expected;

@@ -4,16 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <boost/make_shared.hpp>
 #include <fstream>
+#include <functional>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
-#include <functional>
-#include <memory>
-
-#include <boost/make_shared.hpp>
 
 #include "support/gbk.h"
 #include "support/logCapture.h"
@@ -34,7 +33,7 @@ using testsupport::LogCapture;
 
 // A data provider answering from maps and recording every call.
 class FakeProvider : public qvt::ht::IHTGroupData {
-public:
+  public:
     qvt::ht::CPropDic* getPropDic(const std::string& propCode) override {
         calls.push_back("getPropDic(" + propCode + ")");
         auto found = dics.find(propCode);
@@ -135,12 +134,12 @@ TEST(GrpRuleTest, ReadingTheGroupListForm) {
     // earlier one is deleted, which the leak checker watches); a Property
     // attribute beside Group children is ignored.
     CGrpRule rule;
-    ASSERT_TRUE(rule.init(
-        "<Rule Property=\"X.Y\">"
-        "<Group Code=\"01\" Name=\"first\" Exp=\"P_CODE1 == 1\"/>"
-        "<Group Code=\"01\" Name=\"second\" Exp=\"P_CODE1 == 2\"/>"
-        "<Group Name=\"no code\"/>"
-        "</Rule>"));
+    ASSERT_TRUE(
+        rule.init("<Rule Property=\"X.Y\">"
+                  "<Group Code=\"01\" Name=\"first\" Exp=\"P_CODE1 == 1\"/>"
+                  "<Group Code=\"01\" Name=\"second\" Exp=\"P_CODE1 == 2\"/>"
+                  "<Group Name=\"no code\"/>"
+                  "</Rule>"));
     EXPECT_EQ(CGrpRule::GROUP_LIST, rule.getType());
     EXPECT_EQ("", rule.getProperty());
     ASSERT_EQ((std::vector<std::string>{"", "01"}), codes(rule.getGroups()));
@@ -260,12 +259,12 @@ TEST(GrpRuleTest, PropertyForm) {
 TEST(GrpRuleTest, BuildFailureStopsAndEvaluationOfUncompiledGroups) {
     CGrpRule rule;
     rule.setCode("R");
-    ASSERT_TRUE(rule.init(
-        "<Rule>"
-        "<Group Code=\"01\" Exp='A_TYPE == \"X\"'/>"
-        "<Group Code=\"02\" Name=\"bad\" Exp=\"a b\"/>"
-        "<Group Code=\"03\" Exp='P_CODE1 == \"A\"'/>"
-        "</Rule>"));
+    ASSERT_TRUE(
+        rule.init("<Rule>"
+                  "<Group Code=\"01\" Exp='A_TYPE == \"X\"'/>"
+                  "<Group Code=\"02\" Name=\"bad\" Exp=\"a b\"/>"
+                  "<Group Code=\"03\" Exp='P_CODE1 == \"A\"'/>"
+                  "</Rule>"));
     LogCapture log;
     EXPECT_FALSE(rule.buildExps());
     ASSERT_EQ(2u, log.records().size());
@@ -294,7 +293,7 @@ struct ThrowingValue {
 bool ThrowingValue::armed = false;
 
 class ThrowingHelper : public qvt::ht::IHTGroupHelper {
-public:
+  public:
     boost::any inSqlCalcFunc(const boost::any&, const boost::any&) override { return 0.0; }
     boost::any inPoolCalcFunc(const qvtlib::expr::basic_data*, const boost::any&) override {
         throw 42;
@@ -345,9 +344,8 @@ TEST(GrpRuleTest, GetGroupsWalksThePropertyPath) {
                        {"SHORT", shortSuffix.get()},
                        {"OTHER", unrelated.get()},
                        {"LIST", &listRule}};
-    provider->parents = {{"D|B|d1", {"b1", "b2"}},
-                         {"B|A|b1", {"a1", "a9"}},
-                         {"B|A|b2", {"a1", "a2"}}};
+    provider->parents = {
+        {"D|B|d1", {"b1", "b2"}}, {"B|A|b1", {"a1", "a9"}}, {"B|A|b2", {"a1", "a2"}}};
     const std::map<std::string, CGroup*> all = rule->getGroups();
 
     provider->calls.clear();
