@@ -24,5 +24,6 @@
 #include "common/grid.h"
 #include "common/tree.h"
 #include "zu_zozov/xDefTree.h"
+#include "zu_zozov/xTree.h"
 
 #endif
