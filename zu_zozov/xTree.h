@@ -28,18 +28,17 @@
 #ifndef ZU_ZOZOV_XTREE_H
 #define ZU_ZOZOV_XTREE_H
 
+#include <boost/shared_ptr.hpp>
 #include <map>
 #include <string>
 #include <vector>
-
-#include <boost/shared_ptr.hpp>
 
 #include "common/errorInfo.h"
 #include "common/tree.h"
 #include "xml/domXMLCore.h"
 #include "zu_zozov/export.h"
-#include "zu_zozov/grpData.h"
 #include "zu_zozov/groupInstrument.h"
+#include "zu_zozov/grpData.h"
 #include "zu_zozov/xDefTree.h"
 
 namespace qvt {
@@ -58,210 +57,208 @@ class CXTree;
 // the same text, so the copy matches exactly the instruments the source
 // matches.  clone() makes a fresh node without holdings or expression.
 class ZU_ZOZOV_EXPORT CXTreeNode : public qvtlib::common::CNode<CXTreeNode> {
- public:
-  typedef CGrpExpr RuleExpr;
-  typedef std::map<std::string, const CGroupInstrument*> HoldMap;
+  public:
+    typedef CGrpExpr RuleExpr;
+    typedef std::map<std::string, const CGroupInstrument*> HoldMap;
 
-  CXTreeNode();
-  // tag, rule code, node code, name, expression; the type stays empty.
-  CXTreeNode(const std::string& tag, const std::string& ruleCode,
-             const std::string& nodeCode, const std::string& name,
-             const std::string& expr);
-  CXTreeNode(const CXTreeNode& other);
-  CXTreeNode& operator=(const CXTreeNode& other);
-  // Runs clear(): the compiled expression is deleted.
-  virtual ~CXTreeNode();
+    CXTreeNode();
+    // tag, rule code, node code, name, expression; the type stays empty.
+    CXTreeNode(const std::string& tag, const std::string& ruleCode, const std::string& nodeCode,
+               const std::string& name, const std::string& expr);
+    CXTreeNode(const CXTreeNode& other);
+    CXTreeNode& operator=(const CXTreeNode& other);
+    // Runs clear(): the compiled expression is deleted.
+    virtual ~CXTreeNode();
 
-  // Nulls the links, empties every text but the type, drops the holdings
-  // and deletes the compiled expression.
-  virtual void clear();
-  // A new unlinked node made with plain new from tag, codes, name and
-  // expression: no type, no holdings, no compiled expression.  The caller
-  // owns it.
-  virtual CXTreeNode* clone() const;
+    // Nulls the links, empties every text but the type, drops the holdings
+    // and deletes the compiled expression.
+    virtual void clear();
+    // A new unlinked node made with plain new from tag, codes, name and
+    // expression: no type, no holdings, no compiled expression.  The caller
+    // owns it.
+    virtual CXTreeNode* clone() const;
 
-  // Whether the instrument belongs to this node: always for the root (empty
-  // rule code) and for a catch-all node; otherwise the instrument's named
-  // attribute called like the rule code must hold the node code (a string
-  // byte for byte, a double numerically), and a compiled expression, if the
-  // node has one, must give a positive number or true.
-  virtual bool isMatch(const CGroupInstrument& inst) const;
+    // Whether the instrument belongs to this node: always for the root (empty
+    // rule code) and for a catch-all node; otherwise the instrument's named
+    // attribute called like the rule code must hold the node code (a string
+    // byte for byte, a double numerically), and a compiled expression, if the
+    // node has one, must give a positive number or true.
+    virtual bool isMatch(const CGroupInstrument& inst) const;
 
-  using qvtlib::common::CNode<CXTreeNode>::dumpKey;
+    using qvtlib::common::CNode<CXTreeNode>::dumpKey;
 
-  // The node's texts joined by "-": type, tag, rule code, node code, name,
-  // expression.
-  std::string toString() const;
-  // Writes toString() to standard output, without a line end.
-  virtual void dumpKey() const;
-  // The first child whose node code is `code`; null when there is none.
-  virtual CXTreeNode* findChildByNodeCode(const std::string& code);
+    // The node's texts joined by "-": type, tag, rule code, node code, name,
+    // expression.
+    std::string toString() const;
+    // Writes toString() to standard output, without a line end.
+    virtual void dumpKey() const;
+    // The first child whose node code is `code`; null when there is none.
+    virtual CXTreeNode* findChildByNodeCode(const std::string& code);
 
-  // Replaces this node's holdings by the entries of `holds` that are not yet
-  // taken (non-null) and match this node, and marks them taken by nulling
-  // their pointers in `holds`.  True when the node now holds something.
-  virtual bool appendHolds(HoldMap& holds);
-  const HoldMap& getHolds() const { return m_holds; }
-  // Empties this node's holdings (its children keep theirs).
-  void clearHolds() { m_holds.clear(); }
+    // Replaces this node's holdings by the entries of `holds` that are not yet
+    // taken (non-null) and match this node, and marks them taken by nulling
+    // their pointers in `holds`.  True when the node now holds something.
+    virtual bool appendHolds(HoldMap& holds);
+    const HoldMap& getHolds() const { return m_holds; }
+    // Empties this node's holdings (its children keep theirs).
+    void clearHolds() { m_holds.clear(); }
 
-  // The node's element (tag "XNode" or "XTree" with its attributes, and with
-  // `withHolds` the holdings' instrument elements), created in `doc` and not
-  // linked; null when it cannot be made.
-  virtual xercesc::DOMNode* toXML(vODodi::XML::CDomXMLCore& doc, bool withHolds);
+    // The node's element (tag "XNode" or "XTree" with its attributes, and with
+    // `withHolds` the holdings' instrument elements), created in `doc` and not
+    // linked; null when it cannot be made.
+    virtual xercesc::DOMNode* toXML(vODodi::XML::CDomXMLCore& doc, bool withHolds);
 
-  // Compiles the expression text into a new expression object, replacing
-  // any earlier one.  True for an empty text (the node then matches on its
-  // codes alone) and for a text that compiles; false otherwise, and the
-  // node keeps the uncompiled object, which isMatch ignores.
-  bool createRuleExpr();
-  // The node's expression object: null until createRuleExpr made one.
-  const RuleExpr* getRuleExpr() const { return m_ruleExpr; }
+    // Compiles the expression text into a new expression object, replacing
+    // any earlier one.  True for an empty text (the node then matches on its
+    // codes alone) and for a text that compiles; false otherwise, and the
+    // node keeps the uncompiled object, which isMatch ignores.
+    bool createRuleExpr();
+    // The node's expression object: null until createRuleExpr made one.
+    const RuleExpr* getRuleExpr() const { return m_ruleExpr; }
 
-  const std::string& getType() const { return m_type; }
-  const std::string& getTag() const { return m_tag; }
-  const std::string& getRuleCode() const { return m_ruleCode; }
-  const std::string& getNodeCode() const { return m_nodeCode; }
-  const std::string& getName() const { return m_name; }
-  const std::string& getExpr() const { return m_expr; }
-  void setType(const std::string& v) { m_type = v; }
-  void setTag(const std::string& v) { m_tag = v; }
-  void setRuleCode(const std::string& v) { m_ruleCode = v; }
-  void setNodeCode(const std::string& v);
-  void setName(const std::string& v) { m_name = v; }
-  // Changes the text only; createRuleExpr compiles it.
-  void setExpr(const std::string& v) { m_expr = v; }
+    const std::string& getType() const { return m_type; }
+    const std::string& getTag() const { return m_tag; }
+    const std::string& getRuleCode() const { return m_ruleCode; }
+    const std::string& getNodeCode() const { return m_nodeCode; }
+    const std::string& getName() const { return m_name; }
+    const std::string& getExpr() const { return m_expr; }
+    void setType(const std::string& v) { m_type = v; }
+    void setTag(const std::string& v) { m_tag = v; }
+    void setRuleCode(const std::string& v) { m_ruleCode = v; }
+    void setNodeCode(const std::string& v);
+    void setName(const std::string& v) { m_name = v; }
+    // Changes the text only; createRuleExpr compiles it.
+    void setExpr(const std::string& v) { m_expr = v; }
 
- private:
-  friend class CXTree;
+  private:
+    friend class CXTree;
 
-  // The instrument's attribute named like a rule code, looked up once for a
-  // run of sibling nodes that share the rule code (the usual case: one rule
-  // per level), rather than once per node.
-  class CAttrLookup {
-   public:
-    explicit CAttrLookup(const CGroupInstrument& inst)
-        : m_inst(inst), m_rule(nullptr), m_value(nullptr) {}
-    const boost::any* get(const std::string& ruleCode) {
-      if (m_rule == nullptr || *m_rule != ruleCode) {
-        m_rule = &ruleCode;
-        m_value = m_inst.findAttr(ruleCode);
-      }
-      return m_value;
-    }
+    // The instrument's attribute named like a rule code, looked up once for a
+    // run of sibling nodes that share the rule code (the usual case: one rule
+    // per level), rather than once per node.
+    class CAttrLookup {
+      public:
+        explicit CAttrLookup(const CGroupInstrument& inst)
+            : m_inst(inst), m_rule(nullptr), m_value(nullptr) {}
+        const boost::any* get(const std::string& ruleCode) {
+            if (m_rule == nullptr || *m_rule != ruleCode) {
+                m_rule = &ruleCode;
+                m_value = m_inst.findAttr(ruleCode);
+            }
+            return m_value;
+        }
 
-   private:
-    const CGroupInstrument& m_inst;
-    const std::string* m_rule;
-    const boost::any* m_value;
-  };
+      private:
+        const CGroupInstrument& m_inst;
+        const std::string* m_rule;
+        const boost::any* m_value;
+    };
 
-  // isMatch with the attribute lookup shared between sibling nodes.
-  bool isMatch(const CGroupInstrument& inst, CAttrLookup& lookup) const;
-  void copyFrom(const CXTreeNode& other);
-  void deleteRuleExpr();
+    // isMatch with the attribute lookup shared between sibling nodes.
+    bool isMatch(const CGroupInstrument& inst, CAttrLookup& lookup) const;
+    void copyFrom(const CXTreeNode& other);
+    void deleteRuleExpr();
 
-  std::string m_type;
-  std::string m_tag;
-  std::string m_ruleCode;
-  std::string m_nodeCode;
-  std::string m_name;
-  std::string m_expr;
-  HoldMap m_holds;
-  RuleExpr* m_ruleExpr;
-  // m_nodeCode read as a number (atof), kept with the code so that matching
-  // a double attribute does not parse the code again for every instrument.
-  double m_nodeNum;
+    std::string m_type;
+    std::string m_tag;
+    std::string m_ruleCode;
+    std::string m_nodeCode;
+    std::string m_name;
+    std::string m_expr;
+    HoldMap m_holds;
+    RuleExpr* m_ruleExpr;
+    // m_nodeCode read as a number (atof), kept with the code so that matching
+    // a double attribute does not parse the code again for every instrument.
+    double m_nodeNum;
 };
 
 // The classification tree.  See the top of this file for the road of a tree.
 class ZU_ZOZOV_EXPORT CXTree : public qvtlib::common::CTree<CXTreeNode>,
                                public qvtlib::common::CErrorInfo {
- public:
-  typedef std::map<std::string, const CGroupInstrument*> HoldMap;
+  public:
+    typedef std::map<std::string, const CGroupInstrument*> HoldMap;
 
-  // An empty tree holding a copy of `data`.  `data` may be empty, but then
-  // expanding a GroupRule or AcctRule definition throws (see
-  // buildByRuleDefs).
-  explicit CXTree(const boost::shared_ptr<IHTGroupData>& data);
-  // Drops the data provider, then frees every node.
-  virtual ~CXTree();
+    // An empty tree holding a copy of `data`.  `data` may be empty, but then
+    // expanding a GroupRule or AcctRule definition throws (see
+    // buildByRuleDefs).
+    explicit CXTree(const boost::shared_ptr<IHTGroupData>& data);
+    // Drops the data provider, then frees every node.
+    virtual ~CXTree();
 
-  // Reading a classification tree from XML is not supported: false, and
-  // nothing changes.
-  virtual bool build(const vODodi::XML::CDomXMLCore& doc);
-  // Writes the tree as the document's content (root element "XTree", one
-  // "XNode" element per node; with `withHolds`, each non-root node's
-  // holdings as instrument elements before its child nodes).  An empty tree
-  // leaves the document untouched and gives true; false when the root
-  // element cannot be set (message in the error text).
-  virtual bool toXML(vODodi::XML::CDomXMLCore& doc, bool withHolds);
-  // Expands the definition tree rooted at `defRoot` into this tree, whose
-  // previous nodes go back to the pool first.  A null root changes nothing
-  // and gives true.  Rule codes the provider does not know are skipped
-  // with a message in the error text and one "WARN" log record.  False (and
-  // a message) when the expansion yields more than one root.  Throws
-  // std::runtime_error when the tree has no data provider and a rule has to
-  // be asked for.
-  virtual bool buildByRuleDefs(CXTreeDefNode* const defRoot);
-  // Sorts `holds` into the nodes (see CXTreeNode::appendHolds); holdings
-  // that reach a node with children but match none of them go into a new
-  // catch-all child.  With `keepInner` false only childless nodes keep
-  // holdings.  False on an empty tree, when the root has no children but
-  // took holdings, or when a catch-all node cannot be made.
-  virtual bool appendHolds(const std::map<std::string, CGroupInstrument>& holds,
-                           bool keepInner);
-  // The node code of the deepest matching node along the first matching
-  // branch (siblings tried in child order); "" on an empty tree or when no
-  // first-level node matches.
-  virtual std::string grpCode(const CGroupInstrument& inst) const;
-  // The path of "rule.node" segments joined by "/" that leads to the
-  // instrument's node, ending in "rule.xother" when the instrument matches
-  // no node of the next level; "" on an empty tree.
-  virtual std::string grpPath(const CGroupInstrument& inst) const;
+    // Reading a classification tree from XML is not supported: false, and
+    // nothing changes.
+    virtual bool build(const vODodi::XML::CDomXMLCore& doc);
+    // Writes the tree as the document's content (root element "XTree", one
+    // "XNode" element per node; with `withHolds`, each non-root node's
+    // holdings as instrument elements before its child nodes).  An empty tree
+    // leaves the document untouched and gives true; false when the root
+    // element cannot be set (message in the error text).
+    virtual bool toXML(vODodi::XML::CDomXMLCore& doc, bool withHolds);
+    // Expands the definition tree rooted at `defRoot` into this tree, whose
+    // previous nodes go back to the pool first.  A null root changes nothing
+    // and gives true.  Rule codes the provider does not know are skipped
+    // with a message in the error text and one "WARN" log record.  False (and
+    // a message) when the expansion yields more than one root.  Throws
+    // std::runtime_error when the tree has no data provider and a rule has to
+    // be asked for.
+    virtual bool buildByRuleDefs(CXTreeDefNode* const defRoot);
+    // Sorts `holds` into the nodes (see CXTreeNode::appendHolds); holdings
+    // that reach a node with children but match none of them go into a new
+    // catch-all child.  With `keepInner` false only childless nodes keep
+    // holdings.  False on an empty tree, when the root has no children but
+    // took holdings, or when a catch-all node cannot be made.
+    virtual bool appendHolds(const std::map<std::string, CGroupInstrument>& holds, bool keepInner);
+    // The node code of the deepest matching node along the first matching
+    // branch (siblings tried in child order); "" on an empty tree or when no
+    // first-level node matches.
+    virtual std::string grpCode(const CGroupInstrument& inst) const;
+    // The path of "rule.node" segments joined by "/" that leads to the
+    // instrument's node, ending in "rule.xother" when the instrument matches
+    // no node of the next level; "" on an empty tree.
+    virtual std::string grpPath(const CGroupInstrument& inst) const;
 
-  // Compiles the expression of every node (CXTreeNode::createRuleExpr);
-  // building does not.  True when the tree has a root.
-  bool createRuleExprs() { return createRuleExpr(getRoot()); }
+    // Compiles the expression of every node (CXTreeNode::createRuleExpr);
+    // building does not.  True when the tree has a root.
+    bool createRuleExprs() { return createRuleExpr(getRoot()); }
 
-  bool right() const { return m_root != nullptr; }
+    bool right() const { return m_root != nullptr; }
 
- protected:
-  bool fillByRuleDefs(CXTreeNode* node, CXTreeDefNode* const def);
-  int createRuleNodesByDefNode(std::vector<CXTreeNode*>& nodes,
-                               const CXTreeDefNode* def, CXTreeNode* const parent);
-  bool getXRuleDefChildNode(CXTreeDefNode*& ruleDef, const CXTreeDefNode* def);
-  bool getRuleLimits(std::string& ruleCode, std::string& nodeCode,
-                     CXTreeNode* const parent, const std::string& defTag);
-  CXTreeNode* createRuleNode(const std::string& type, const std::string& tag,
-                             const std::string& ruleCode, const std::string& nodeCode,
-                             const std::string& name, const std::string& expr);
-  CXTreeNode* removeRoot();
-  bool createRuleExpr(CXTreeNode* node);
+  protected:
+    bool fillByRuleDefs(CXTreeNode* node, CXTreeDefNode* const def);
+    int createRuleNodesByDefNode(std::vector<CXTreeNode*>& nodes, const CXTreeDefNode* def,
+                                 CXTreeNode* const parent);
+    bool getXRuleDefChildNode(CXTreeDefNode*& ruleDef, const CXTreeDefNode* def);
+    bool getRuleLimits(std::string& ruleCode, std::string& nodeCode, CXTreeNode* const parent,
+                       const std::string& defTag);
+    CXTreeNode* createRuleNode(const std::string& type, const std::string& tag,
+                               const std::string& ruleCode, const std::string& nodeCode,
+                               const std::string& name, const std::string& expr);
+    CXTreeNode* removeRoot();
+    bool createRuleExpr(CXTreeNode* node);
 
-  bool appendHolds(CXTreeNode* node, HoldMap& holds, bool keepInner);
-  std::string grpCode(CXTreeNode* node, const CGroupInstrument& inst) const;
-  std::string grpPath(CXTreeNode* node, const CGroupInstrument& inst) const;
-  bool toXML(CXTreeNode* node, vODodi::XML::CDomXMLCoreWalker cursor,
-             vODodi::XML::CDomXMLCore& doc, bool withHolds);
+    bool appendHolds(CXTreeNode* node, HoldMap& holds, bool keepInner);
+    std::string grpCode(CXTreeNode* node, const CGroupInstrument& inst) const;
+    std::string grpPath(CXTreeNode* node, const CGroupInstrument& inst) const;
+    bool toXML(CXTreeNode* node, vODodi::XML::CDomXMLCoreWalker cursor,
+               vODodi::XML::CDomXMLCore& doc, bool withHolds);
 
- private:
-  CXTree(const CXTree&);
-  CXTree& operator=(const CXTree&);
+  private:
+    CXTree(const CXTree&);
+    CXTree& operator=(const CXTree&);
 
-  // One holding on its way through the tree: the caller's key and the
-  // instrument, null once a node has taken it.
-  struct CHold {
-    const std::string* key;
-    const CGroupInstrument* inst;
-  };
-  typedef std::vector<CHold> HoldList;
+    // One holding on its way through the tree: the caller's key and the
+    // instrument, null once a node has taken it.
+    struct CHold {
+        const std::string* key;
+        const CGroupInstrument* inst;
+    };
+    typedef std::vector<CHold> HoldList;
 
-  // The sorting of the protected appendHolds on a list of holdings in key
-  // order.
-  bool sortChain(CXTreeNode* start, HoldList& holds, bool keepInner);
+    // The sorting of the protected appendHolds on a list of holdings in key
+    // order.
+    bool sortChain(CXTreeNode* start, HoldList& holds, bool keepInner);
 
-  boost::shared_ptr<IHTGroupData> m_dataProvider;
+    boost::shared_ptr<IHTGroupData> m_dataProvider;
 };
 
 }  // namespace ht

@@ -1,18 +1,18 @@
 // Matching instruments to tree nodes, sorting holdings, group codes and
 // paths, and the XML export of classification trees.
+#include <gtest/gtest.h>
+
+#include <boost/any.hpp>
 #include <map>
 #include <random>
 #include <string>
 #include <vector>
 
-#include <boost/any.hpp>
-#include <gtest/gtest.h>
-
 #include "support/gbk.h"
+#include "xTreeFixture.h"
 #include "xml/domXMLCore.h"
 #include "zu_zozov/groupInstrument.h"
 #include "zu_zozov/xTree.h"
-#include "xTreeFixture.h"
 
 using qvt::ht::CGroupInstrument;
 using qvt::ht::CXDefTree;
@@ -27,472 +27,483 @@ namespace {
 
 CGroupInstrument instrument(const std::string& code,
                             const std::map<std::string, boost::any>& attrs) {
-  CGroupInstrument inst;
-  inst.setiCode(code);
-  for (std::map<std::string, boost::any>::const_iterator it = attrs.begin(); it != attrs.end(); ++it) {
-    inst.addAttr(it->first, it->second);
-  }
-  return inst;
+    CGroupInstrument inst;
+    inst.setiCode(code);
+    for (std::map<std::string, boost::any>::const_iterator it = attrs.begin(); it != attrs.end();
+         ++it) {
+        inst.addAttr(it->first, it->second);
+    }
+    return inst;
 }
 
 TEST(XTreeNodeMatch, ComparesTheRuleCodeAttributeWithTheNodeCode) {
-  struct Case {
-    const char* ruleCode;
-    const char* nodeCode;
-    boost::any value;  // of attribute G_CODE3; empty: the attribute is absent
-    bool present;
-    bool match;
-  };
-  const Case cases[] = {
-      {"", "A1", boost::any(), false, true},            // the root matches all
-      {"G_CODE3", "xother", boost::any(), false, true},  // so does a catch-all
-      {"G_CODE3", "A1", std::string("A1"), true, true},
-      {"G_CODE3", "A1", std::string("a1"), true, false},
-      {"G_CODE3", "A1", std::string("A1 "), true, false},
-      {"G_CODE3", "A1", boost::any(), false, false},
-      {"G_CODE3", "A1", boost::any(), true, false},  // present but empty
-      {"G_CODE3", "1", 1, true, false},
-      {"G_CODE3", "1", true, true, false},
-      {"G_CODE3", "1", 1.0f, true, false},
-      {"G_CODE3", "5", 5.0, true, true},
-      {"G_CODE3", "5.00", 5.0, true, true},
-      {"G_CODE3", "5", 5.000001, true, false},
-      {"G_CODE3", "abc", 0.0, true, true},  // a code that is no number reads 0
-      {"G_CODE3", "abc", 5.0, true, false},
-      {"G_CODE3", "-2.5e1", -25.0, true, true},
-  };
-  for (const Case& c : cases) {
-    CXTreeNode node("XNode", c.ruleCode, c.nodeCode, "", "");
-    CGroupInstrument inst;
-    inst.addAttr("OTHER", std::string("A1"));
-    if (c.present) inst.addAttr("G_CODE3", c.value);
-    EXPECT_EQ(c.match, node.isMatch(inst)) << c.ruleCode << "/" << c.nodeCode;
-    // Compiling an empty expression changes nothing.
-    EXPECT_TRUE(node.createRuleExpr());
-    EXPECT_EQ(c.match, node.isMatch(inst)) << c.ruleCode << "/" << c.nodeCode;
-  }
+    struct Case {
+        const char* ruleCode;
+        const char* nodeCode;
+        boost::any value;  // of attribute G_CODE3; empty: the attribute is absent
+        bool present;
+        bool match;
+    };
+    const Case cases[] = {
+        {"", "A1", boost::any(), false, true},             // the root matches all
+        {"G_CODE3", "xother", boost::any(), false, true},  // so does a catch-all
+        {"G_CODE3", "A1", std::string("A1"), true, true},
+        {"G_CODE3", "A1", std::string("a1"), true, false},
+        {"G_CODE3", "A1", std::string("A1 "), true, false},
+        {"G_CODE3", "A1", boost::any(), false, false},
+        {"G_CODE3", "A1", boost::any(), true, false},  // present but empty
+        {"G_CODE3", "1", 1, true, false},
+        {"G_CODE3", "1", true, true, false},
+        {"G_CODE3", "1", 1.0f, true, false},
+        {"G_CODE3", "5", 5.0, true, true},
+        {"G_CODE3", "5.00", 5.0, true, true},
+        {"G_CODE3", "5", 5.000001, true, false},
+        {"G_CODE3", "abc", 0.0, true, true},  // a code that is no number reads 0
+        {"G_CODE3", "abc", 5.0, true, false},
+        {"G_CODE3", "-2.5e1", -25.0, true, true},
+    };
+    for (const Case& c : cases) {
+        CXTreeNode node("XNode", c.ruleCode, c.nodeCode, "", "");
+        CGroupInstrument inst;
+        inst.addAttr("OTHER", std::string("A1"));
+        if (c.present) inst.addAttr("G_CODE3", c.value);
+        EXPECT_EQ(c.match, node.isMatch(inst)) << c.ruleCode << "/" << c.nodeCode;
+        // Compiling an empty expression changes nothing.
+        EXPECT_TRUE(node.createRuleExpr());
+        EXPECT_EQ(c.match, node.isMatch(inst)) << c.ruleCode << "/" << c.nodeCode;
+    }
 }
 
 TEST(XTreeNodeMatch, ACompiledExpressionMustGiveAPositiveNumberOrTrue) {
-  struct Case {
-    const char* expr;
-    boost::any x;
-    bool compiles;
-    bool match;
-  };
-  const Case cases[] = {
-      {"X", 2.0, true, true},
-      {"X", 0.5, true, true},
-      {"X", 0.0, true, false},
-      {"X", -1.0, true, false},
-      {"X > 1", 2.0, true, true},
-      {"X > 1", 1.0, true, false},
-      {"X", std::string("1"), true, false},  // a string never matches
-      {"\"1\"", 2.0, true, false},
-      {"X", true, true, true},
-      {"X", false, true, false},
-      {"X", 3, true, true},         // an int from the instrument
-      {"X % Y", 7, true, true},     // an int from the engine
-      {"X % Y", 6, true, false},
-      {"X % Y", -7, true, false},
-      {"X", boost::any(), true, false},  // no value
-      // The generic binding binds named attributes only, not the fixed fields.
-      {"I_CODE == \"C1\"", 2.0, true, false},
-      {"X >", 2.0, false, true},  // not compiled: the codes decide
-  };
-  for (const Case& c : cases) {
-    CXTreeNode node("XNode", "R", "A", "", c.expr);
-    CGroupInstrument inst = instrument("C1", {{"R", std::string("A")}, {"X", c.x}, {"Y", 2}});
-    EXPECT_EQ(c.compiles, node.createRuleExpr()) << c.expr;
-    EXPECT_EQ(c.match, node.isMatch(inst)) << c.expr;
-    // The codes come first: a wrong code never matches.
-    CGroupInstrument other = instrument("C1", {{"R", std::string("B")}, {"X", c.x}});
-    EXPECT_FALSE(node.isMatch(other)) << c.expr;
-  }
+    struct Case {
+        const char* expr;
+        boost::any x;
+        bool compiles;
+        bool match;
+    };
+    const Case cases[] = {
+        {"X", 2.0, true, true},
+        {"X", 0.5, true, true},
+        {"X", 0.0, true, false},
+        {"X", -1.0, true, false},
+        {"X > 1", 2.0, true, true},
+        {"X > 1", 1.0, true, false},
+        {"X", std::string("1"), true, false},  // a string never matches
+        {"\"1\"", 2.0, true, false},
+        {"X", true, true, true},
+        {"X", false, true, false},
+        {"X", 3, true, true},      // an int from the instrument
+        {"X % Y", 7, true, true},  // an int from the engine
+        {"X % Y", 6, true, false},
+        {"X % Y", -7, true, false},
+        {"X", boost::any(), true, false},  // no value
+        // The generic binding binds named attributes only, not the fixed fields.
+        {"I_CODE == \"C1\"", 2.0, true, false},
+        {"X >", 2.0, false, true},  // not compiled: the codes decide
+    };
+    for (const Case& c : cases) {
+        CXTreeNode node("XNode", "R", "A", "", c.expr);
+        CGroupInstrument inst = instrument("C1", {{"R", std::string("A")}, {"X", c.x}, {"Y", 2}});
+        EXPECT_EQ(c.compiles, node.createRuleExpr()) << c.expr;
+        EXPECT_EQ(c.match, node.isMatch(inst)) << c.expr;
+        // The codes come first: a wrong code never matches.
+        CGroupInstrument other = instrument("C1", {{"R", std::string("B")}, {"X", c.x}});
+        EXPECT_FALSE(node.isMatch(other)) << c.expr;
+    }
 }
 
 // The tree of the worked example: rule R1 with groups G1 and G2, rule R2
 // with H1 and H2 below G1.
 class XTreeSort : public ::testing::Test {
- protected:
-  XTreeSort() : data(new FakeData()), tree(data) {
-    data->addListRule("R1", {{"G1", "g1", ""}, {"G2", "g2", ""}});
-    data->addListRule("R2", {{"H1", "h1", ""}, {"H2", "h2", ""}});
-    build("<GroupTree Code='T' Name='Tree'><GroupRule Code='R1'>"
-          "<XNode Code='G1'><GroupRule Code='R2'/></XNode></GroupRule></GroupTree>");
-    holds["a"] = instrument("a", {{"R1", std::string("G1")}, {"R2", std::string("H2")}});
-    holds["b"] = instrument("b", {{"R1", std::string("G1")}});
-    holds["c"] = instrument("c", {{"R1", std::string("G2")}, {"R2", std::string("H1")}});
-    holds["d"] = instrument("d", {{"R1", std::string("G9")}});
-  }
-
-  void build(const std::string& xml) {
-    vODodi::XML::CDomXMLCore doc;
-    ASSERT_TRUE(doc.input(xml));
-    ASSERT_TRUE(def.build(doc));
-    ASSERT_TRUE(tree.buildByRuleDefs(def.getRoot()));
-  }
-
-  const CXTreeNode* node(const std::string& path) const {
-    // "G1/H2": node codes from the root down.
-    const CXTreeNode* n = tree.getRoot();
-    std::string rest = path;
-    while (n != nullptr && !rest.empty()) {
-      const std::size_t slash = rest.find('/');
-      n = const_cast<CXTreeNode*>(n)->findChildByNodeCode(rest.substr(0, slash));
-      rest = slash == std::string::npos ? "" : rest.substr(slash + 1);
+  protected:
+    XTreeSort() : data(new FakeData()), tree(data) {
+        data->addListRule("R1", {{"G1", "g1", ""}, {"G2", "g2", ""}});
+        data->addListRule("R2", {{"H1", "h1", ""}, {"H2", "h2", ""}});
+        build(
+            "<GroupTree Code='T' Name='Tree'><GroupRule Code='R1'>"
+            "<XNode Code='G1'><GroupRule Code='R2'/></XNode></GroupRule></GroupTree>");
+        holds["a"] = instrument("a", {{"R1", std::string("G1")}, {"R2", std::string("H2")}});
+        holds["b"] = instrument("b", {{"R1", std::string("G1")}});
+        holds["c"] = instrument("c", {{"R1", std::string("G2")}, {"R2", std::string("H1")}});
+        holds["d"] = instrument("d", {{"R1", std::string("G9")}});
     }
-    return n;
-  }
 
-  std::string xml(bool withHolds) {
-    vODodi::XML::CDomXMLCore doc;
-    EXPECT_TRUE(tree.toXML(doc, withHolds));
-    return xmlShape(static_cast<xercesc::DOMElement*>(doc.root(0xFFFF, nullptr, false).getCur()));
-  }
+    void build(const std::string& xml) {
+        vODodi::XML::CDomXMLCore doc;
+        ASSERT_TRUE(doc.input(xml));
+        ASSERT_TRUE(def.build(doc));
+        ASSERT_TRUE(tree.buildByRuleDefs(def.getRoot()));
+    }
 
-  boost::shared_ptr<FakeData> data;
-  CXTree tree;
-  CXDefTree def;
-  std::map<std::string, CGroupInstrument> holds;
+    const CXTreeNode* node(const std::string& path) const {
+        // "G1/H2": node codes from the root down.
+        const CXTreeNode* n = tree.getRoot();
+        std::string rest = path;
+        while (n != nullptr && !rest.empty()) {
+            const std::size_t slash = rest.find('/');
+            n = const_cast<CXTreeNode*>(n)->findChildByNodeCode(rest.substr(0, slash));
+            rest = slash == std::string::npos ? "" : rest.substr(slash + 1);
+        }
+        return n;
+    }
+
+    std::string xml(bool withHolds) {
+        vODodi::XML::CDomXMLCore doc;
+        EXPECT_TRUE(tree.toXML(doc, withHolds));
+        return xmlShape(
+            static_cast<xercesc::DOMElement*>(doc.root(0xFFFF, nullptr, false).getCur()));
+    }
+
+    boost::shared_ptr<FakeData> data;
+    CXTree tree;
+    CXDefTree def;
+    std::map<std::string, CGroupInstrument> holds;
 };
 
 TEST_F(XTreeSort, CodesAndPathsOfTheWorkedExample) {
-  ASSERT_EQ("XTree(GroupTree,Tree)[R1.G1[R2.H1,R2.H2],R1.G2]", shape(tree.getRoot()));
-  struct Case {
-    const char* key;
-    const char* path;
-    const char* code;
-  };
-  const Case before[] = {
-      {"a", "R1.G1/R2.H2", "H2"},
-      {"b", "R1.G1/R2.xother", "G1"},
-      {"c", "R1.G2", "G2"},
-      {"d", "R1.xother", ""},
-  };
-  for (const Case& c : before) {
-    EXPECT_EQ(c.path, tree.grpPath(holds[c.key])) << c.key;
-    EXPECT_EQ(c.code, tree.grpCode(holds[c.key])) << c.key;
-  }
+    ASSERT_EQ("XTree(GroupTree,Tree)[R1.G1[R2.H1,R2.H2],R1.G2]", shape(tree.getRoot()));
+    struct Case {
+        const char* key;
+        const char* path;
+        const char* code;
+    };
+    const Case before[] = {
+        {"a", "R1.G1/R2.H2", "H2"},
+        {"b", "R1.G1/R2.xother", "G1"},
+        {"c", "R1.G2", "G2"},
+        {"d", "R1.xother", ""},
+    };
+    for (const Case& c : before) {
+        EXPECT_EQ(c.path, tree.grpPath(holds[c.key])) << c.key;
+        EXPECT_EQ(c.code, tree.grpCode(holds[c.key])) << c.key;
+    }
 
-  ASSERT_TRUE(tree.appendHolds(holds, false));
-  EXPECT_EQ("XTree(GroupTree,Tree)[R1.G1[R2.H1,R2.H2,R2.xother],R1.G2,R1.xother]", shape(tree.getRoot()));
-  // With catch-all nodes in place the paths stay and d gets a code.
-  const Case after[] = {
-      {"a", "R1.G1/R2.H2", "H2"},
-      {"b", "R1.G1/R2.xother", "xother"},
-      {"c", "R1.G2", "G2"},
-      {"d", "R1.xother", "xother"},
-  };
-  for (const Case& c : after) {
-    EXPECT_EQ(c.path, tree.grpPath(holds[c.key])) << c.key;
-    EXPECT_EQ(c.code, tree.grpCode(holds[c.key])) << c.key;
-  }
+    ASSERT_TRUE(tree.appendHolds(holds, false));
+    EXPECT_EQ("XTree(GroupTree,Tree)[R1.G1[R2.H1,R2.H2,R2.xother],R1.G2,R1.xother]",
+              shape(tree.getRoot()));
+    // With catch-all nodes in place the paths stay and d gets a code.
+    const Case after[] = {
+        {"a", "R1.G1/R2.H2", "H2"},
+        {"b", "R1.G1/R2.xother", "xother"},
+        {"c", "R1.G2", "G2"},
+        {"d", "R1.xother", "xother"},
+    };
+    for (const Case& c : after) {
+        EXPECT_EQ(c.path, tree.grpPath(holds[c.key])) << c.key;
+        EXPECT_EQ(c.code, tree.grpCode(holds[c.key])) << c.key;
+    }
 }
 
 TEST_F(XTreeSort, HoldingsGoToTheLeavesAndLeftoversToNewCatchAllNodes) {
-  ASSERT_TRUE(tree.appendHolds(holds, false));
-  EXPECT_EQ("", holdKeys(tree.getRoot()));
-  EXPECT_EQ("", holdKeys(node("G1")));
-  EXPECT_EQ("", holdKeys(node("G1/H1")));
-  EXPECT_EQ("a", holdKeys(node("G1/H2")));
-  EXPECT_EQ("b", holdKeys(node("G1/xother")));
-  EXPECT_EQ("c", holdKeys(node("G2")));
-  EXPECT_EQ("d", holdKeys(node("xother")));
-  // A catch-all node: its parent's type, the first child's rule code as rule
-  // code and name, no expression; the last child of its parent.
-  EXPECT_EQ("GroupTree-XNode-R1-xother-R1-", node("xother")->toString());
-  EXPECT_EQ("GroupRule-XNode-R2-xother-R2-", node("G1/xother")->toString());
-  EXPECT_EQ(tree.getRoot()->getLastChild(), node("xother"));
-  // The holdings point into the caller's map.
-  EXPECT_EQ(&holds["a"], node("G1/H2")->getHolds().at("a"));
+    ASSERT_TRUE(tree.appendHolds(holds, false));
+    EXPECT_EQ("", holdKeys(tree.getRoot()));
+    EXPECT_EQ("", holdKeys(node("G1")));
+    EXPECT_EQ("", holdKeys(node("G1/H1")));
+    EXPECT_EQ("a", holdKeys(node("G1/H2")));
+    EXPECT_EQ("b", holdKeys(node("G1/xother")));
+    EXPECT_EQ("c", holdKeys(node("G2")));
+    EXPECT_EQ("d", holdKeys(node("xother")));
+    // A catch-all node: its parent's type, the first child's rule code as rule
+    // code and name, no expression; the last child of its parent.
+    EXPECT_EQ("GroupTree-XNode-R1-xother-R1-", node("xother")->toString());
+    EXPECT_EQ("GroupRule-XNode-R2-xother-R2-", node("G1/xother")->toString());
+    EXPECT_EQ(tree.getRoot()->getLastChild(), node("xother"));
+    // The holdings point into the caller's map.
+    EXPECT_EQ(&holds["a"], node("G1/H2")->getHolds().at("a"));
 
-  // Sorting again: the catch-all nodes choose first and take everything that
-  // reaches their parent; nodes no holding reaches keep what they had.
-  const std::size_t size = tree.size();
-  ASSERT_TRUE(tree.appendHolds(holds, false));
-  EXPECT_EQ(size, tree.size());
-  EXPECT_EQ("a,b,c,d", holdKeys(node("xother")));
-  EXPECT_EQ("", holdKeys(node("G2")));
-  EXPECT_EQ("a", holdKeys(node("G1/H2")));
-  EXPECT_EQ("b", holdKeys(node("G1/xother")));
+    // Sorting again: the catch-all nodes choose first and take everything that
+    // reaches their parent; nodes no holding reaches keep what they had.
+    const std::size_t size = tree.size();
+    ASSERT_TRUE(tree.appendHolds(holds, false));
+    EXPECT_EQ(size, tree.size());
+    EXPECT_EQ("a,b,c,d", holdKeys(node("xother")));
+    EXPECT_EQ("", holdKeys(node("G2")));
+    EXPECT_EQ("a", holdKeys(node("G1/H2")));
+    EXPECT_EQ("b", holdKeys(node("G1/xother")));
 
-  const_cast<CXTreeNode*>(node("G1/H2"))->clearHolds();
-  EXPECT_EQ("", holdKeys(node("G1/H2")));
-  EXPECT_EQ("b", holdKeys(node("G1/xother")));
+    const_cast<CXTreeNode*>(node("G1/H2"))->clearHolds();
+    EXPECT_EQ("", holdKeys(node("G1/H2")));
+    EXPECT_EQ("b", holdKeys(node("G1/xother")));
 }
 
 TEST_F(XTreeSort, KeepInnerLeavesEveryNodeWhatReachedIt) {
-  ASSERT_TRUE(tree.appendHolds(holds, true));
-  EXPECT_EQ("a,b,c,d", holdKeys(tree.getRoot()));
-  EXPECT_EQ("a,b", holdKeys(node("G1")));
-  EXPECT_EQ("a", holdKeys(node("G1/H2")));
-  EXPECT_EQ("b", holdKeys(node("G1/xother")));
-  EXPECT_EQ("c", holdKeys(node("G2")));
-  EXPECT_EQ("d", holdKeys(node("xother")));
+    ASSERT_TRUE(tree.appendHolds(holds, true));
+    EXPECT_EQ("a,b,c,d", holdKeys(tree.getRoot()));
+    EXPECT_EQ("a,b", holdKeys(node("G1")));
+    EXPECT_EQ("a", holdKeys(node("G1/H2")));
+    EXPECT_EQ("b", holdKeys(node("G1/xother")));
+    EXPECT_EQ("c", holdKeys(node("G2")));
+    EXPECT_EQ("d", holdKeys(node("xother")));
 }
 
 TEST_F(XTreeSort, ResultsOfSortingInTheBorderCases) {
-  const std::map<std::string, CGroupInstrument> none;
-  EXPECT_TRUE(tree.appendHolds(none, false));
-  EXPECT_EQ(5u, tree.size());
+    const std::map<std::string, CGroupInstrument> none;
+    EXPECT_TRUE(tree.appendHolds(none, false));
+    EXPECT_EQ(5u, tree.size());
 
-  // Without a root: nothing to sort into, no code, no path.
-  CXTree empty(data);
-  EXPECT_FALSE(empty.appendHolds(holds, false));
-  EXPECT_EQ("", empty.grpCode(holds["a"]));
-  EXPECT_EQ("", empty.grpPath(holds["a"]));
+    // Without a root: nothing to sort into, no code, no path.
+    CXTree empty(data);
+    EXPECT_FALSE(empty.appendHolds(holds, false));
+    EXPECT_EQ("", empty.grpCode(holds["a"]));
+    EXPECT_EQ("", empty.grpPath(holds["a"]));
 
-  // A root without children keeps what it took, and says so.
-  build("<GroupTree Name='lonely'/>");
-  EXPECT_FALSE(tree.appendHolds(holds, false));
-  EXPECT_EQ("a,b,c,d", holdKeys(tree.getRoot()));
-  EXPECT_EQ("", tree.grpCode(holds["a"]));
-  EXPECT_EQ("", tree.grpPath(holds["a"]));
+    // A root without children keeps what it took, and says so.
+    build("<GroupTree Name='lonely'/>");
+    EXPECT_FALSE(tree.appendHolds(holds, false));
+    EXPECT_EQ("a,b,c,d", holdKeys(tree.getRoot()));
+    EXPECT_EQ("", tree.grpCode(holds["a"]));
+    EXPECT_EQ("", tree.grpPath(holds["a"]));
 }
 
 TEST_F(XTreeSort, TheLastMatchingSiblingTakesAHoldingTheFirstGivesTheCode) {
-  data->addListRule("RD", {{"5", "", ""}, {"5.0", "", ""}});
-  build("<GroupTree><GroupRule Code='RD'/></GroupTree>");
-  std::map<std::string, CGroupInstrument> h;
-  h["x"] = instrument("x", {{"RD", 5.0}});
-  ASSERT_TRUE(tree.appendHolds(h, false));
-  EXPECT_EQ("", holdKeys(node("5")));
-  EXPECT_EQ("x", holdKeys(node("5.0")));
-  EXPECT_EQ("5", tree.grpCode(h["x"]));
-  EXPECT_EQ("RD.5", tree.grpPath(h["x"]));
+    data->addListRule("RD", {{"5", "", ""}, {"5.0", "", ""}});
+    build("<GroupTree><GroupRule Code='RD'/></GroupTree>");
+    std::map<std::string, CGroupInstrument> h;
+    h["x"] = instrument("x", {{"RD", 5.0}});
+    ASSERT_TRUE(tree.appendHolds(h, false));
+    EXPECT_EQ("", holdKeys(node("5")));
+    EXPECT_EQ("x", holdKeys(node("5.0")));
+    EXPECT_EQ("5", tree.grpCode(h["x"]));
+    EXPECT_EQ("RD.5", tree.grpPath(h["x"]));
 }
 
 TEST_F(XTreeSort, ExpressionsOfTheNodesTakePartOnceCompiled) {
-  data->addListRule("RX", {{"A", "", "W > 0"}, {"B", "", ""}});
-  build("<GroupTree><GroupRule Code='RX'/></GroupTree>");
-  CGroupInstrument neg = instrument("n", {{"RX", std::string("A")}, {"W", -1.0}});
-  EXPECT_EQ("A", tree.grpCode(neg));
-  EXPECT_TRUE(tree.createRuleExprs());
-  EXPECT_EQ("", tree.grpCode(neg));
-  EXPECT_EQ("RX.xother", tree.grpPath(neg));
-  CGroupInstrument pos = instrument("p", {{"RX", std::string("A")}, {"W", 1.0}});
-  EXPECT_EQ("RX.A", tree.grpPath(pos));
-  CXTree empty(data);
-  EXPECT_FALSE(empty.createRuleExprs());
+    data->addListRule("RX", {{"A", "", "W > 0"}, {"B", "", ""}});
+    build("<GroupTree><GroupRule Code='RX'/></GroupTree>");
+    CGroupInstrument neg = instrument("n", {{"RX", std::string("A")}, {"W", -1.0}});
+    EXPECT_EQ("A", tree.grpCode(neg));
+    EXPECT_TRUE(tree.createRuleExprs());
+    EXPECT_EQ("", tree.grpCode(neg));
+    EXPECT_EQ("RX.xother", tree.grpPath(neg));
+    CGroupInstrument pos = instrument("p", {{"RX", std::string("A")}, {"W", 1.0}});
+    EXPECT_EQ("RX.A", tree.grpPath(pos));
+    CXTree empty(data);
+    EXPECT_FALSE(empty.createRuleExprs());
 }
 
 TEST_F(XTreeSort, ExportsNodesWithTheirAttributesAndHoldings) {
-  ASSERT_TRUE(tree.appendHolds(holds, true));
-  EXPECT_EQ(
-      "XTree{GroupTree,Tree}[XNode{R1.G1}[XNode{R2.H1},XNode{R2.H2},XNode{R2.xother}],"
-      "XNode{R1.G2},XNode{R1.xother}]",
-      xml(false));
-  // With holdings: the instruments come first inside each node's element,
-  // never inside the root's (even with keepInner), and an element that
-  // already holds instruments still gets its child nodes nested correctly.
-  EXPECT_EQ(
-      "XTree{GroupTree,Tree}[XNode{R1.G1}[Instrument(a),Instrument(b),XNode{R2.H1},"
-      "XNode{R2.H2}[Instrument(a)],XNode{R2.xother}[Instrument(b)]],"
-      "XNode{R1.G2}[Instrument(c)],XNode{R1.xother}[Instrument(d)]]",
-      xml(true));
+    ASSERT_TRUE(tree.appendHolds(holds, true));
+    EXPECT_EQ(
+        "XTree{GroupTree,Tree}[XNode{R1.G1}[XNode{R2.H1},XNode{R2.H2},XNode{R2.xother}],"
+        "XNode{R1.G2},XNode{R1.xother}]",
+        xml(false));
+    // With holdings: the instruments come first inside each node's element,
+    // never inside the root's (even with keepInner), and an element that
+    // already holds instruments still gets its child nodes nested correctly.
+    EXPECT_EQ(
+        "XTree{GroupTree,Tree}[XNode{R1.G1}[Instrument(a),Instrument(b),XNode{R2.H1},"
+        "XNode{R2.H2}[Instrument(a)],XNode{R2.xother}[Instrument(b)]],"
+        "XNode{R1.G2}[Instrument(c)],XNode{R1.xother}[Instrument(d)]]",
+        xml(true));
 
-  vODodi::XML::CDomXMLCore doc;
-  ASSERT_TRUE(tree.toXML(doc, true));
-  const xercesc::DOMElement* root =
-      static_cast<xercesc::DOMElement*>(doc.root(0xFFFF, nullptr, false).getCur());
-  const xercesc::DOMElement* g1 = root->getFirstElementChild();
-  EXPECT_EQ("R1", xtreetest::attr(g1, "RuleCode"));
-  EXPECT_EQ("G1", xtreetest::attr(g1, "NodeCode"));
-  EXPECT_EQ("g1", xtreetest::attr(g1, "Name"));
-  EXPECT_EQ("", xtreetest::attr(g1, "Expr"));
-  EXPECT_EQ(4u, g1->getAttributes()->getLength());
-  EXPECT_EQ(2u, root->getAttributes()->getLength());
-  const xercesc::DOMElement* inst = g1->getFirstElementChild();
-  EXPECT_EQ("a", xtreetest::attr(inst, "I_CODE"));
-  EXPECT_EQ(12u, inst->getAttributes()->getLength());
+    vODodi::XML::CDomXMLCore doc;
+    ASSERT_TRUE(tree.toXML(doc, true));
+    const xercesc::DOMElement* root =
+        static_cast<xercesc::DOMElement*>(doc.root(0xFFFF, nullptr, false).getCur());
+    const xercesc::DOMElement* g1 = root->getFirstElementChild();
+    EXPECT_EQ("R1", xtreetest::attr(g1, "RuleCode"));
+    EXPECT_EQ("G1", xtreetest::attr(g1, "NodeCode"));
+    EXPECT_EQ("g1", xtreetest::attr(g1, "Name"));
+    EXPECT_EQ("", xtreetest::attr(g1, "Expr"));
+    EXPECT_EQ(4u, g1->getAttributes()->getLength());
+    EXPECT_EQ(2u, root->getAttributes()->getLength());
+    const xercesc::DOMElement* inst = g1->getFirstElementChild();
+    EXPECT_EQ("a", xtreetest::attr(inst, "I_CODE"));
+    EXPECT_EQ(12u, inst->getAttributes()->getLength());
 }
 
 TEST_F(XTreeSort, ExportNamesRuleTreesByTheirRuleKind) {
-  struct Case {
-    const char* xml;
-    const char* shape;
-  };
-  data->addAcctRule("AR", {{"AC1", "", ""}});
-  const Case cases[] = {
-      {"<GroupRule Code='R2' Name='N'/>", "XTree{GroupRule,N}[XNode{R2.H1},XNode{R2.H2}]"},
-      {"<AcctTree Name='N'><AcctRule Code='AR'/></AcctTree>", "XTree{AcctTree,N}[XNode{AR.AC1}]"},
-      {"<PortTree Name='P'/>", "XTree{PortTree,P}"},
-  };
-  for (const Case& c : cases) {
-    build(c.xml);
-    EXPECT_EQ(c.shape, xml(true)) << c.xml;
-  }
-  // An AcctRule definition makes an AcctRuleTree, written as "AcctRule".
-  CXTreeNode root("XTree", "", "", "N", "");
-  root.setType("AcctRuleTree");
-  vODodi::XML::CDomXMLCore doc;
-  const xercesc::DOMElement* el = static_cast<const xercesc::DOMElement*>(root.toXML(doc, true));
-  ASSERT_NE(nullptr, el);
-  EXPECT_EQ("AcctRule", xtreetest::attr(el, "Type"));
-  // A tag of no known kind is written without attributes.
-  CXTreeNode odd("Odd", "R", "A", "n", "e");
-  el = static_cast<const xercesc::DOMElement*>(odd.toXML(doc, false));
-  ASSERT_NE(nullptr, el);
-  EXPECT_EQ(0u, el->getAttributes()->getLength());
+    struct Case {
+        const char* xml;
+        const char* shape;
+    };
+    data->addAcctRule("AR", {{"AC1", "", ""}});
+    const Case cases[] = {
+        {"<GroupRule Code='R2' Name='N'/>", "XTree{GroupRule,N}[XNode{R2.H1},XNode{R2.H2}]"},
+        {"<AcctTree Name='N'><AcctRule Code='AR'/></AcctTree>", "XTree{AcctTree,N}[XNode{AR.AC1}]"},
+        {"<PortTree Name='P'/>", "XTree{PortTree,P}"},
+    };
+    for (const Case& c : cases) {
+        build(c.xml);
+        EXPECT_EQ(c.shape, xml(true)) << c.xml;
+    }
+    // An AcctRule definition makes an AcctRuleTree, written as "AcctRule".
+    CXTreeNode root("XTree", "", "", "N", "");
+    root.setType("AcctRuleTree");
+    vODodi::XML::CDomXMLCore doc;
+    const xercesc::DOMElement* el = static_cast<const xercesc::DOMElement*>(root.toXML(doc, true));
+    ASSERT_NE(nullptr, el);
+    EXPECT_EQ("AcctRule", xtreetest::attr(el, "Type"));
+    // A tag of no known kind is written without attributes.
+    CXTreeNode odd("Odd", "R", "A", "n", "e");
+    el = static_cast<const xercesc::DOMElement*>(odd.toXML(doc, false));
+    ASSERT_NE(nullptr, el);
+    EXPECT_EQ(0u, el->getAttributes()->getLength());
 }
 
 TEST_F(XTreeSort, AnEmptyTreeLeavesTheDocumentAlone) {
-  vODodi::XML::CDomXMLCore doc;
-  ASSERT_TRUE(doc.input("<Keep/>"));
-  CXTree empty(data);
-  EXPECT_TRUE(empty.toXML(doc, true));
-  EXPECT_EQ("Keep()", xmlShape(static_cast<xercesc::DOMElement*>(doc.root(0xFFFF, nullptr, false).getCur())));
-  EXPECT_FALSE(empty.build(doc));
-  EXPECT_FALSE(empty.right());
+    vODodi::XML::CDomXMLCore doc;
+    ASSERT_TRUE(doc.input("<Keep/>"));
+    CXTree empty(data);
+    EXPECT_TRUE(empty.toXML(doc, true));
+    EXPECT_EQ(
+        "Keep()",
+        xmlShape(static_cast<xercesc::DOMElement*>(doc.root(0xFFFF, nullptr, false).getCur())));
+    EXPECT_FALSE(empty.build(doc));
+    EXPECT_FALSE(empty.right());
 }
 
 // The sorting read literally: each node scans the whole work map, the last
 // sibling first, then hands its holdings to its children.  The tree's own
 // sorting must give the same nodes, holdings and results.
 class ModelTree : public CXTree {
- public:
-  explicit ModelTree(const boost::shared_ptr<qvt::ht::IHTGroupData>& data) : CXTree(data) {}
-  using CXTree::appendHolds;
+  public:
+    explicit ModelTree(const boost::shared_ptr<qvt::ht::IHTGroupData>& data) : CXTree(data) {}
+    using CXTree::appendHolds;
 
-  bool modelAppendHolds(const std::map<std::string, CGroupInstrument>& holds, bool keepInner) {
-    if (getRoot() == nullptr) return false;
-    CXTreeNode::HoldMap work;
-    for (const auto& h : holds) work[h.first] = &h.second;
-    return model(getRoot(), work, keepInner);
-  }
-
-  bool model(CXTreeNode* node, CXTreeNode::HoldMap& holds, bool keepInner) {
-    if (node == nullptr) return false;
-    if (holds.empty()) return true;
-    model(node->getNextSibling(), holds, keepInner);
-    if (node->appendHolds(holds)) {
-      CXTreeNode::HoldMap rest(node->getHolds());
-      CXTreeNode* first = node->getChild();
-      model(first, rest, keepInner);
-      bool left = false;
-      for (const auto& h : rest) left = left || h.second != nullptr;
-      if (left) {
-        if (first == nullptr) return false;
-        CXTreeNode* other = createRuleNode(node->getType(), "XNode", first->getRuleCode(), "xother",
-                                           first->getRuleCode(), "");
-        other->appendHolds(rest);
-        node->appendChild(other);
-      }
+    bool modelAppendHolds(const std::map<std::string, CGroupInstrument>& holds, bool keepInner) {
+        if (getRoot() == nullptr) return false;
+        CXTreeNode::HoldMap work;
+        for (const auto& h : holds) work[h.first] = &h.second;
+        return model(getRoot(), work, keepInner);
     }
-    if (!keepInner && node->getChild() != nullptr) node->clearHolds();
-    return true;
-  }
+
+    bool model(CXTreeNode* node, CXTreeNode::HoldMap& holds, bool keepInner) {
+        if (node == nullptr) return false;
+        if (holds.empty()) return true;
+        model(node->getNextSibling(), holds, keepInner);
+        if (node->appendHolds(holds)) {
+            CXTreeNode::HoldMap rest(node->getHolds());
+            CXTreeNode* first = node->getChild();
+            model(first, rest, keepInner);
+            bool left = false;
+            for (const auto& h : rest) left = left || h.second != nullptr;
+            if (left) {
+                if (first == nullptr) return false;
+                CXTreeNode* other = createRuleNode(node->getType(), "XNode", first->getRuleCode(),
+                                                   "xother", first->getRuleCode(), "");
+                other->appendHolds(rest);
+                node->appendChild(other);
+            }
+        }
+        if (!keepInner && node->getChild() != nullptr) node->clearHolds();
+        return true;
+    }
 };
 
 // Every node as "rule.node{holding keys}", in pre-order.
 std::string dumpHolds(const CXTreeNode* n) {
-  std::string s;
-  for (; n != nullptr; n = n->getNextSibling()) {
-    s += n->getRuleCode() + "." + n->getNodeCode() + "{" + holdKeys(n) + "}";
-    if (n->getChild() != nullptr) s += "[" + dumpHolds(n->getChild()) + "]";
-  }
-  return s;
+    std::string s;
+    for (; n != nullptr; n = n->getNextSibling()) {
+        s += n->getRuleCode() + "." + n->getNodeCode() + "{" + holdKeys(n) + "}";
+        if (n->getChild() != nullptr) s += "[" + dumpHolds(n->getChild()) + "]";
+    }
+    return s;
 }
 
 TEST(XTreeSortModel, SortsLikeTheNodeByNodeScan) {
-  boost::shared_ptr<FakeData> data(new FakeData());
-  // "1" and "1.0" both match the double 1; "y" also asks W > 0.
-  data->addListRule("RA", {{"1", "", ""}, {"1.0", "", ""}, {"2", "", ""}, {"3", "", ""}});
-  data->addListRule("RB", {{"x", "", ""}, {"y", "", "W > 0"}});
-  data->addListRule("RC", {{"p", "", ""}, {"q", "", ""}});
-  vODodi::XML::CDomXMLCore doc;
-  ASSERT_TRUE(doc.input("<GroupTree><GroupRule Code='RA'><XNode Code='2'><GroupRule Code='RC'/>"
-                        "</XNode><GroupRule Code='RB'/></GroupRule></GroupTree>"));
-  CXDefTree def;
-  ASSERT_TRUE(def.build(doc));
+    boost::shared_ptr<FakeData> data(new FakeData());
+    // "1" and "1.0" both match the double 1; "y" also asks W > 0.
+    data->addListRule("RA", {{"1", "", ""}, {"1.0", "", ""}, {"2", "", ""}, {"3", "", ""}});
+    data->addListRule("RB", {{"x", "", ""}, {"y", "", "W > 0"}});
+    data->addListRule("RC", {{"p", "", ""}, {"q", "", ""}});
+    vODodi::XML::CDomXMLCore doc;
+    ASSERT_TRUE(
+        doc.input("<GroupTree><GroupRule Code='RA'><XNode Code='2'><GroupRule Code='RC'/>"
+                  "</XNode><GroupRule Code='RB'/></GroupRule></GroupTree>"));
+    CXDefTree def;
+    ASSERT_TRUE(def.build(doc));
 
-  const std::vector<boost::any> ra = {std::string("1"), std::string("2"), std::string("3"),
-                                      std::string("4"), 1.0, 2.0, 7.0, 1, boost::any()};
-  const std::vector<boost::any> rb = {std::string("x"), std::string("y"), std::string("z"), boost::any()};
-  const std::vector<boost::any> rc = {std::string("p"), std::string("q"), std::string("r"), boost::any()};
-  std::mt19937 rnd(20261206);
-  for (int trial = 0; trial < 60; ++trial) {
-    ModelTree tree(data);
-    ModelTree model(data);
-    ASSERT_TRUE(tree.buildByRuleDefs(def.getRoot()));
-    ASSERT_TRUE(model.buildByRuleDefs(def.getRoot()));
-    tree.createRuleExprs();
-    model.createRuleExprs();
-    // Several rounds on the same trees: later rounds meet catch-all nodes.
-    for (int round = 0; round < 3; ++round) {
-      std::map<std::string, CGroupInstrument> holds;
-      const int n = static_cast<int>(rnd() % 30);
-      for (int i = 0; i < n; ++i) {
-        CGroupInstrument& inst = holds["k" + std::to_string(rnd() % 100)];
-        if (!ra[rnd() % ra.size()].empty()) inst.addAttr("RA", ra[rnd() % ra.size()]);
-        const boost::any& b = rb[rnd() % rb.size()];
-        if (!b.empty()) inst.addAttr("RB", b);
-        const boost::any& c = rc[rnd() % rc.size()];
-        if (!c.empty()) inst.addAttr("RC", c);
-        inst.addAttr("W", rnd() % 2 == 0 ? 1.0 : -1.0);
-      }
-      const bool keepInner = rnd() % 2 == 0;
-      const bool expected = model.modelAppendHolds(holds, keepInner);
-      bool got;
-      if (round == 1) {
-        // The protected form on a work map marks what the tree took.
-        CXTreeNode::HoldMap work;
-        for (const auto& h : holds) work[h.first] = &h.second;
-        got = tree.appendHolds(tree.getRoot(), work, keepInner);
-        for (const auto& w : work) EXPECT_EQ(nullptr, w.second) << w.first;
-      } else {
-        got = tree.appendHolds(holds, keepInner);
-      }
-      ASSERT_EQ(expected, got) << "trial " << trial << " round " << round;
-      ASSERT_EQ(dumpHolds(model.getRoot()), dumpHolds(tree.getRoot()))
-          << "trial " << trial << " round " << round;
-      for (const auto& h : holds) {
-        EXPECT_EQ(model.grpPath(h.second), tree.grpPath(h.second));
-        EXPECT_EQ(model.grpCode(h.second), tree.grpCode(h.second));
-      }
+    const std::vector<boost::any> ra = {
+        std::string("1"), std::string("2"), std::string("3"), std::string("4"), 1.0, 2.0, 7.0, 1,
+        boost::any()};
+    const std::vector<boost::any> rb = {std::string("x"), std::string("y"), std::string("z"),
+                                        boost::any()};
+    const std::vector<boost::any> rc = {std::string("p"), std::string("q"), std::string("r"),
+                                        boost::any()};
+    std::mt19937 rnd(20261206);
+    for (int trial = 0; trial < 60; ++trial) {
+        ModelTree tree(data);
+        ModelTree model(data);
+        ASSERT_TRUE(tree.buildByRuleDefs(def.getRoot()));
+        ASSERT_TRUE(model.buildByRuleDefs(def.getRoot()));
+        tree.createRuleExprs();
+        model.createRuleExprs();
+        // Several rounds on the same trees: later rounds meet catch-all nodes.
+        for (int round = 0; round < 3; ++round) {
+            std::map<std::string, CGroupInstrument> holds;
+            const int n = static_cast<int>(rnd() % 30);
+            for (int i = 0; i < n; ++i) {
+                CGroupInstrument& inst = holds["k" + std::to_string(rnd() % 100)];
+                if (!ra[rnd() % ra.size()].empty()) inst.addAttr("RA", ra[rnd() % ra.size()]);
+                const boost::any& b = rb[rnd() % rb.size()];
+                if (!b.empty()) inst.addAttr("RB", b);
+                const boost::any& c = rc[rnd() % rc.size()];
+                if (!c.empty()) inst.addAttr("RC", c);
+                inst.addAttr("W", rnd() % 2 == 0 ? 1.0 : -1.0);
+            }
+            const bool keepInner = rnd() % 2 == 0;
+            const bool expected = model.modelAppendHolds(holds, keepInner);
+            bool got;
+            if (round == 1) {
+                // The protected form on a work map marks what the tree took.
+                CXTreeNode::HoldMap work;
+                for (const auto& h : holds) work[h.first] = &h.second;
+                got = tree.appendHolds(tree.getRoot(), work, keepInner);
+                for (const auto& w : work) EXPECT_EQ(nullptr, w.second) << w.first;
+            } else {
+                got = tree.appendHolds(holds, keepInner);
+            }
+            ASSERT_EQ(expected, got) << "trial " << trial << " round " << round;
+            ASSERT_EQ(dumpHolds(model.getRoot()), dumpHolds(tree.getRoot()))
+                << "trial " << trial << " round " << round;
+            for (const auto& h : holds) {
+                EXPECT_EQ(model.grpPath(h.second), tree.grpPath(h.second));
+                EXPECT_EQ(model.grpCode(h.second), tree.grpCode(h.second));
+            }
+        }
     }
-  }
 }
 
 // A level of 100,000 nodes: every walk along it runs in a loop.
 TEST(XTreeWide, LongSiblingChainsDoNotUseTheStack) {
-  boost::shared_ptr<FakeData> data(new FakeData());
-  std::vector<xtreetest::GroupSpec> groups;
-  const int n = 100000;
-  for (int i = 0; i < n; ++i) {
-    const std::string code = "g" + std::to_string(100000 + i);
-    groups.push_back({code, code, i % 2 == 0 ? "" : "1"});
-  }
-  data->addListRule("WIDE", groups);
-  vODodi::XML::CDomXMLCore defDoc;
-  ASSERT_TRUE(defDoc.input("<GroupTree Name='wide'><GroupRule Code='WIDE'/></GroupTree>"));
-  CXDefTree def;
-  ASSERT_TRUE(def.build(defDoc));
-  CXTree tree(data);
-  ASSERT_TRUE(tree.buildByRuleDefs(def.getRoot()));
-  ASSERT_EQ(static_cast<std::size_t>(n + 1), tree.size());
-  EXPECT_TRUE(tree.createRuleExprs());
+    boost::shared_ptr<FakeData> data(new FakeData());
+    std::vector<xtreetest::GroupSpec> groups;
+    const int n = 100000;
+    for (int i = 0; i < n; ++i) {
+        const std::string code = "g" + std::to_string(100000 + i);
+        groups.push_back({code, code, i % 2 == 0 ? "" : "1"});
+    }
+    data->addListRule("WIDE", groups);
+    vODodi::XML::CDomXMLCore defDoc;
+    ASSERT_TRUE(defDoc.input("<GroupTree Name='wide'><GroupRule Code='WIDE'/></GroupTree>"));
+    CXDefTree def;
+    ASSERT_TRUE(def.build(defDoc));
+    CXTree tree(data);
+    ASSERT_TRUE(tree.buildByRuleDefs(def.getRoot()));
+    ASSERT_EQ(static_cast<std::size_t>(n + 1), tree.size());
+    EXPECT_TRUE(tree.createRuleExprs());
 
-  std::map<std::string, CGroupInstrument> holds;
-  holds["first"] = instrument("first", {{"WIDE", std::string("g100000")}});
-  holds["last"] = instrument("last", {{"WIDE", std::string("g199999")}});
-  holds["none"] = instrument("none", {{"WIDE", std::string("zzz")}});
-  ASSERT_TRUE(tree.appendHolds(holds, false));
-  EXPECT_EQ("last", holdKeys(tree.getRoot()->getLastChild()->getPreSibling()));
-  EXPECT_EQ("none", holdKeys(tree.getRoot()->getLastChild()));
-  EXPECT_EQ("first", holdKeys(tree.getRoot()->getChild()));
-  EXPECT_EQ("g199999", tree.grpCode(holds["last"]));
-  EXPECT_EQ("WIDE.g199999", tree.grpPath(holds["last"]));
-  EXPECT_EQ("WIDE.xother", tree.grpPath(holds["none"]));
+    std::map<std::string, CGroupInstrument> holds;
+    holds["first"] = instrument("first", {{"WIDE", std::string("g100000")}});
+    holds["last"] = instrument("last", {{"WIDE", std::string("g199999")}});
+    holds["none"] = instrument("none", {{"WIDE", std::string("zzz")}});
+    ASSERT_TRUE(tree.appendHolds(holds, false));
+    EXPECT_EQ("last", holdKeys(tree.getRoot()->getLastChild()->getPreSibling()));
+    EXPECT_EQ("none", holdKeys(tree.getRoot()->getLastChild()));
+    EXPECT_EQ("first", holdKeys(tree.getRoot()->getChild()));
+    EXPECT_EQ("g199999", tree.grpCode(holds["last"]));
+    EXPECT_EQ("WIDE.g199999", tree.grpPath(holds["last"]));
+    EXPECT_EQ("WIDE.xother", tree.grpPath(holds["none"]));
 
-  vODodi::XML::CDomXMLCore doc;
-  ASSERT_TRUE(tree.toXML(doc, true));
-  const xercesc::DOMElement* root =
-      static_cast<xercesc::DOMElement*>(doc.root(0xFFFF, nullptr, false).getCur());
-  EXPECT_EQ(static_cast<XMLSize_t>(n + 1), root->getChildElementCount());
-  EXPECT_EQ("xother", xtreetest::attr(root->getLastElementChild(), "NodeCode"));
-  EXPECT_EQ("none", xtreetest::attr(root->getLastElementChild()->getFirstElementChild(), "I_CODE"));
+    vODodi::XML::CDomXMLCore doc;
+    ASSERT_TRUE(tree.toXML(doc, true));
+    const xercesc::DOMElement* root =
+        static_cast<xercesc::DOMElement*>(doc.root(0xFFFF, nullptr, false).getCur());
+    EXPECT_EQ(static_cast<XMLSize_t>(n + 1), root->getChildElementCount());
+    EXPECT_EQ("xother", xtreetest::attr(root->getLastElementChild(), "NodeCode"));
+    EXPECT_EQ("none",
+              xtreetest::attr(root->getLastElementChild()->getFirstElementChild(), "I_CODE"));
 }
 
 }  // namespace
