@@ -35,6 +35,19 @@ std::string lastSegment(const std::string& path) {
 // The text before the first "." of path; all of path when it has none.
 std::string firstSegment(const std::string& path) { return path.substr(0, path.find('.')); }
 
+// text as a string literal of the expression language: in double quotes, with
+// a double quote or a backslash inside escaped by a backslash, so that any
+// value code compiles to a comparison with exactly that code.
+std::string stringLiteral(const std::string& text) {
+    std::string literal = "\"";
+    for (char c : text) {
+        if (c == '"' || c == '\\') literal += '\\';
+        literal += c;
+    }
+    literal += '"';
+    return literal;
+}
+
 }  // namespace
 
 CGrpRule::CGrpRule() : m_type(GROUP_LIST) {}
@@ -157,7 +170,7 @@ bool CGrpRule::init(const std::string& xml) {
         std::unique_ptr<CGroup> group(new CGroup());
         group->setCode(value.first);
         group->setName(value.second);
-        group->setExpression(m_property + "==\"" + value.first + "\"");
+        group->setExpression(m_property + "==" + stringLiteral(value.first));
         storeGroup(group.release(), value.first);
     }
     return true;

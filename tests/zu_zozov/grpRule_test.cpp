@@ -246,6 +246,29 @@ TEST(GrpRuleTest, PropertyForm) {
     EXPECT_EQ("xother", evalCode(rule, inst("C3", "S")));
     EXPECT_TRUE(log.records().empty());
 
+    // Value codes with a double quote or a backslash (a GBK trail byte can be
+    // one) are escaped, so each generated expression compiles to a
+    // comparison with exactly its code.
+    const std::string trail5c = gbk("乗");
+    ASSERT_EQ('\\', trail5c[1]);
+    CPropDic odd;
+    odd.m_valueNames = {{"Q\"1", ""}, {"A\\B", ""}, {trail5c + "x", ""}};
+    provider->dics["W"] = odd;
+    CGrpRule escaped;
+    escaped.setGroupDataProvider(provider);
+    ASSERT_TRUE(escaped.init("<Rule Property=\"X.W\"/>"));
+    EXPECT_EQ("X.W==\"Q\\\"1\"", escaped.getGroup("Q\"1")->getExpression());
+    EXPECT_EQ("X.W==\"A\\\\B\"", escaped.getGroup("A\\B")->getExpression());
+    for (const auto& entry : escaped.getGroups()) {
+        CGroup group(*entry.second);
+        ASSERT_TRUE(group.buildExp()) << entry.first;
+        for (const auto& other : escaped.getGroups()) {
+            CGroupInstrument holding = inst("C1", "S");
+            holding.addAttr("X.W", other.first);
+            EXPECT_EQ(entry.first == other.first, group.isInGroup(holding)) << entry.first;
+        }
+    }
+
     // No value list: no groups.  A property without a dot asks for itself.
     CGrpRule none;
     none.setGroupDataProvider(provider);
