@@ -17,8 +17,9 @@
 // appendHolds.  The data provider is shared; the rules and accounts it hands
 // out stay the host's and are not kept beyond the build.
 //
-// Errors: the tree does not throw (but for a missing data provider, see
-// buildByRuleDefs) and logs only one warning; its messages accumulate in its
+// Errors: the tree throws nothing of its own; a missing data provider (see
+// buildByRuleDefs) and exceptions of the host's providers reach the caller.
+// It logs only one warning ("WARN", logger "CXTree"); its messages accumulate in its
 // CErrorInfo text, each followed by a line end, and are never cleared by the
 // tree itself.
 //
