@@ -46,6 +46,14 @@ void basic_node::appendChild(basic_node* child) {
     child->m_preSibling = last;
 }
 
+void basic_node::insertAfter(basic_node* node) {
+    node->m_parent = m_parent;
+    node->m_preSibling = this;
+    node->m_nextSibling = m_nextSibling;
+    if (m_nextSibling) m_nextSibling->m_preSibling = node;
+    m_nextSibling = node;
+}
+
 void destroyTree(basic_node* root) {
     // Depth-first with an explicit stack: no recursion, whatever the depth.
     std::vector<basic_node*> pending;

@@ -67,8 +67,12 @@ class ZU_ZOZOV_EXPORT basic_node {
     // Number of children.
     unsigned childCount() const;
 
-    // Appends `child` (unlinked) as the last child of this node.
+    // Appends `child` (unlinked) as the last child of this node.  Walks the
+    // children to find the last one; to build a long list use insertAfter.
     void appendChild(basic_node* child);
+    // Links `node` (unlinked) directly after this node, under the same
+    // parent, in constant time.
+    void insertAfter(basic_node* node);
 
   protected:
     basic_node(const basic_node&);

@@ -298,10 +298,21 @@ ZU_ZOZOV_NOINLINE CExpParser::NodePtr CExpParser::functionCall() {
     match(T_LPAREN);
     NestingGuard nesting(*this);
     if (startsArgument(kindAhead(1))) {
+        // Each argument goes after the one before it: appending at the end of
+        // the sibling chain would walk the chain per argument.
+        basic_node* last = nullptr;
         for (;;) {
             NodePtr arg = expression();
             checkMissingOperator();
-            if (call) call->appendChild(arg.release());
+            if (call) {
+                basic_node* next = arg.release();
+                if (last) {
+                    last->insertAfter(next);
+                } else {
+                    call->appendChild(next);
+                }
+                last = next;
+            }
             if (kindAhead(1) != T_COMMA) break;
             consume();
         }

@@ -137,3 +137,38 @@ TEST(Deep, FailedDeepParseLeavesNoTreeAndNoLeak) {
     EXPECT_EQ("语法错误.", parseError(repeat("a+", HUGE_COUNT) + ")"));
     EXPECT_EQ("语法错误，缺少操作符。", parseError(repeat("a||", HUGE_COUNT) + "a a"));
 }
+
+TEST(Deep, LongArgumentListsAreLinkedInOrder) {
+    // f(a0, a1, ..., a99999): each argument is linked after the previous one;
+    // appending at the end of the chain made this quadratic in the count.
+    std::string text = "f(";
+    for (int i = 0; i < HUGE_COUNT; ++i) text += (i ? ",a" : "a") + std::to_string(i);
+    text += ")";
+    std::istringstream in(text);
+    CExpParser parser(&in);
+    ASSERT_NO_THROW(parser.parse());
+    const basic_node* call = parser.getRoot();
+    ASSERT_TRUE(call->isFunc());
+    const basic_node* prev = nullptr;
+    int i = 0;
+    for (const basic_node* c = call->getChild(); c; c = c->getNextSibling(), ++i) {
+        ASSERT_EQ(call, c->getParent()) << i;
+        ASSERT_EQ(prev, c->getPreSibling()) << i;
+        ASSERT_EQ("a" + std::to_string(i), static_cast<const CVarb&>(c->getKey()).getName());
+        prev = c;
+    }
+    EXPECT_EQ(HUGE_COUNT, i);
+    EXPECT_EQ(unsigned(HUGE_COUNT), call->childCount());
+
+    // insertAfter in the middle of a chain keeps both directions linked.
+    basic_node* first = call->getChild();
+    basic_node* second = first->getNextSibling();
+    basic_node* extra = new CKeyNode<CNum>(CNum(1.0));
+    first->insertAfter(extra);
+    EXPECT_EQ(call, extra->getParent());
+    EXPECT_EQ(first, extra->getPreSibling());
+    EXPECT_EQ(second, extra->getNextSibling());
+    EXPECT_EQ(extra, first->getNextSibling());
+    EXPECT_EQ(extra, second->getPreSibling());
+    EXPECT_EQ(unsigned(HUGE_COUNT + 1), call->childCount());
+}
