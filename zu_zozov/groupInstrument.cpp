@@ -189,9 +189,10 @@ std::string CGroupInstrument::toKey(const std::string& iCode, const std::string&
   for (const std::string* part : parts) size += part->size();
   std::string key;
   key.reserve(size);
-  for (const std::string* part : parts) {
-    if (part != parts[0]) key += ',';
-    key += *part;
+  key += *parts[0];
+  for (std::size_t i = 1; i < sizeof parts / sizeof parts[0]; ++i) {
+    key += ',';
+    key += *parts[i];
   }
   return key;
 }

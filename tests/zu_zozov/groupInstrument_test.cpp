@@ -61,6 +61,9 @@ TEST(GroupInstrument, TwelveStringConstructorAndKeys) {
   EXPECT_EQ("600000,S,SH,ACC1,p1,p2,p3,p4,p5,p6,p7,p8", sample().toKey());
   // No escaping: a comma inside a field goes into the key as is.
   EXPECT_EQ("a,b,,,,,,,,,,,", CGroupInstrument::toKey("a,b", "", "", "", "", "", "", "", "", "", "", ""));
+  // The same string object passed for several fields still gets every separator.
+  const std::string x("x");
+  EXPECT_EQ("x,x,x,x,x,x,x,x,x,x,x,x", CGroupInstrument::toKey(x, x, x, x, x, x, x, x, x, x, x, x));
 
   CGroupInstrument one;
   one.setiCode("C1");
