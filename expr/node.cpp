@@ -16,13 +16,8 @@ basic_node::basic_node()
       m_begin(0, 0),
       m_end(0, 0) {}
 
-basic_node::basic_node(const basic_node&)
-    : m_parent(nullptr),
-      m_child(nullptr),
-      m_preSibling(nullptr),
-      m_nextSibling(nullptr),
-      m_begin(0, 0),
-      m_end(0, 0) {}
+// A copy takes neither links nor positions: it starts as a fresh node.
+basic_node::basic_node(const basic_node&) : basic_node() {}
 
 basic_node::~basic_node() { m_parent = m_child = m_preSibling = m_nextSibling = nullptr; }
 
