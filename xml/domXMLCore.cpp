@@ -127,37 +127,31 @@ bool CDomXMLCoreWalker::getAttr(std::string& value, const std::string& name) con
   return true;
 }
 
-DOMNode* CDomXMLCoreWalker::firstChild() {
-  if (m_cur == nullptr) return nullptr;
-  for (DOMNode* node = m_cur->getFirstChild(); node != nullptr; node = node->getNextSibling()) {
+DOMNode* CDomXMLCoreWalker::moveToVisible(DOMNode* node, DOMNode* (DOMNode::*step)() const) {
+  for (; node != nullptr; node = (node->*step)()) {
     if (isVisible(node)) return m_cur = node;
   }
   return nullptr;
+}
+
+DOMNode* CDomXMLCoreWalker::firstChild() {
+  if (m_cur == nullptr) return nullptr;
+  return moveToVisible(m_cur->getFirstChild(), &DOMNode::getNextSibling);
 }
 
 DOMNode* CDomXMLCoreWalker::lastChild() {
   if (m_cur == nullptr) return nullptr;
-  for (DOMNode* node = m_cur->getLastChild(); node != nullptr; node = node->getPreviousSibling()) {
-    if (isVisible(node)) return m_cur = node;
-  }
-  return nullptr;
+  return moveToVisible(m_cur->getLastChild(), &DOMNode::getPreviousSibling);
 }
 
 DOMNode* CDomXMLCoreWalker::nextSibling() {
   if (m_cur == nullptr) return nullptr;
-  for (DOMNode* node = m_cur->getNextSibling(); node != nullptr; node = node->getNextSibling()) {
-    if (isVisible(node)) return m_cur = node;
-  }
-  return nullptr;
+  return moveToVisible(m_cur->getNextSibling(), &DOMNode::getNextSibling);
 }
 
 DOMNode* CDomXMLCoreWalker::preSibling() {
   if (m_cur == nullptr) return nullptr;
-  for (DOMNode* node = m_cur->getPreviousSibling(); node != nullptr;
-       node = node->getPreviousSibling()) {
-    if (isVisible(node)) return m_cur = node;
-  }
-  return nullptr;
+  return moveToVisible(m_cur->getPreviousSibling(), &DOMNode::getPreviousSibling);
 }
 
 DOMNode* CDomXMLCoreWalker::parentNode() {

@@ -113,6 +113,10 @@ class ZU_ZOZOV_EXPORT CDomXMLCoreWalker {
 
  private:
   bool isVisible(const xercesc::DOMNode* node) const;
+  // Moves to the first visible node among node and those reached from it by
+  // repeated step; returns it, or null (the cursor staying put) when none is.
+  xercesc::DOMNode* moveToVisible(xercesc::DOMNode* node,
+                                  xercesc::DOMNode* (xercesc::DOMNode::*step)() const);
 
   xercesc::DOMNode* m_cur;
   unsigned long m_whatToShow;
