@@ -10,16 +10,13 @@
 #include "expr/exceptions.h"
 #include "expr/parser.h"
 #include "support/gbk.h"
+#include "support/varData.h"
 
 using namespace qvtlib::expr;
 
 namespace {
 
-class TestData : public basic_data {
-  public:
-    bool prepare(const void*) override { return false; }
-    void set(const std::string& name, const boost::any& v) { m_values[name] = v; }
-};
+using TestData = testsupport::VarData;
 
 std::string repeat(const std::string& s, int n) {
     std::string out;

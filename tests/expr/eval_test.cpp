@@ -12,20 +12,14 @@
 #include "expr/keys.h"
 #include "expr/parser.h"
 #include "support/gbk.h"
+#include "support/varData.h"
 
 using namespace qvtlib::expr;
 using testsupport::gbk;
 
 namespace {
 
-class TestData : public basic_data {
-  public:
-    bool prepare(const void*) override { return false; }
-    TestData& set(const std::string& name, const boost::any& v) {
-        m_values[name] = v;
-        return *this;
-    }
-};
+using TestData = testsupport::VarData;
 
 class EvalTest : public testing::Test {
   protected:

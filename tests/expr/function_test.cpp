@@ -8,17 +8,14 @@
 
 #include "expr/parser.h"
 #include "support/gbk.h"
+#include "support/varData.h"
 
 using namespace qvtlib::expr;
 using testsupport::gbk;
 
 namespace {
 
-class TestData : public basic_data {
-  public:
-    bool prepare(const void*) override { return false; }
-    void set(const std::string& name, const boost::any& v) { m_values[name] = v; }
-};
+using TestData = testsupport::VarData;
 
 // Parameters are checked by exact type against the declaration.
 template <typename T>
