@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the fuzz targets (fuzz/*_fuzz.cpp) with clang++ and libFuzzer, and runs
-# each for FUZZ_SECONDS from its seed corpus fuzz/corpus/<target>.  Fails when
+# each for FUZZ_SECONDS from its seed corpus fuzz/corpus/<target> (with the
+# dictionary fuzz/<target>.dict when there is one).  Fails when
 # a target crashes, hangs, leaks, runs out of memory or a sanitizer reports.
 #   FUZZ_SECONDS (default 60)    run time of each target
 #   BUILD_DIR (default build-fuzz)
@@ -34,10 +35,12 @@ for src in fuzz/*_fuzz.cpp; do
     work="$BUILD_DIR/fuzz-work/$name"
     log="$BUILD_DIR/fuzz-$name.log"
     mkdir -p "$work" "$seeds"
+    dict=()
+    if [ -f "fuzz/$name.dict" ]; then dict=(-dict="fuzz/$name.dict"); fi
     echo "fuzz: $name for ${FUZZ_SECONDS}s"
     status=0
     "$exe" -max_total_time="$FUZZ_SECONDS" -timeout=10 -rss_limit_mb=2048 \
-        -print_final_stats=1 -artifact_prefix="$artifacts/$name-" \
+        -print_final_stats=1 -artifact_prefix="$artifacts/$name-" "${dict[@]}" \
         "$work" "$seeds" >"$log" 2>&1 || status=$?
     if [ "$status" -ne 0 ] ||
         grep -qE 'ERROR: (AddressSanitizer|LeakSanitizer|libFuzzer)|runtime error:' "$log"; then
