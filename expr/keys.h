@@ -45,7 +45,13 @@ ZU_ZOZOV_EXPORT std::string operName(int code);
 class ZU_ZOZOV_EXPORT basic_key {
   public:
     virtual ~basic_key();
+    // Value of the subtree at `node` (the node holding this key) with the
+    // variables of `data`.  Operators never throw for operands they cannot
+    // convert (they give false or no value); a function call may throw
+    // basic_except.
     virtual boost::any calc(const basic_node* node, const basic_data* data) const = 0;
+    // Type sample of the subtree at `node`; throws basic_except at the first
+    // node, children before their parent, whose operand types do not fit.
     virtual boost::any check(const basic_node* node, const basic_data* data) const = 0;
     // Prints the key ("oper:13", "varb:x", ...) to standard output.
     virtual void dump() const = 0;
@@ -69,6 +75,7 @@ class ZU_ZOZOV_EXPORT COper : public basic_key {
     void dump() const override;
     bool isOper() const override { return true; }
     void print(std::ostream& out) const override;
+    // calc without copying: see basic_node::eval.
     const boost::any& eval(const basic_node* node, const basic_data* data, boost::any& tmp) const;
 
   private:
