@@ -120,6 +120,10 @@ class ZU_ZOZOV_EXPORT CGroupInstrument {
   std::string aType() const { return m_aType; }
   std::string mType() const { return m_mType; }
   std::string acctCode() const { return m_acctCode; }
+  // The same fixed fields without a copy, for the evaluation paths.
+  const std::string& iCodeRef() const { return m_iCode; }
+  const std::string& aTypeRef() const { return m_aType; }
+  const std::string& mTypeRef() const { return m_mType; }
   void setiCode(const std::string& code) { m_iCode = code; }
   void setaType(const std::string& code) { m_aType = code; }
   void setmType(const std::string& code) { m_mType = code; }

@@ -81,13 +81,13 @@ const std::string& fixedName(int field) {
 void assignFixed(boost::any& slot, const CGroupInstrument& inst, int field) {
     switch (field) {
         case FIXED_A_TYPE:
-            assignString(slot, inst.aType());
+            assignString(slot, inst.aTypeRef());
             break;
         case FIXED_I_CODE:
-            assignString(slot, inst.iCode());
+            assignString(slot, inst.iCodeRef());
             break;
         default:
-            assignString(slot, inst.mType());
+            assignString(slot, inst.mTypeRef());
             break;
     }
 }
