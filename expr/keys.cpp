@@ -218,10 +218,25 @@ const boost::any& COper::eval(const basic_node* node, const basic_data* data,
     boost::any buffers[2];
     const boost::any* acc = &op->getChild()->eval(data, buffers[0]);
     for (;;) {
-        boost::any rTmp;
-        const boost::any& R = op->getChild()->getNextSibling()->eval(data, rTmp);
-        boost::any& out = (acc == &buffers[0]) ? buffers[1] : buffers[0];
-        acc = &apply(operCode(op), *acc, &R, out);
+        const int code = operCode(op);
+        const basic_node* right = op->getChild()->getNextSibling();
+        bool decided = false;
+        if ((code == OP_AND || code == OP_OR) && right->isPure()) {
+            // The left operand alone gives the result, and evaluating the
+            // right one could not be observed: leave it out.
+            bool l = false;
+            const bool known = truth(*acc, l);
+            if (!known || l == (code == OP_OR)) {
+                acc = &boolValue(code == OP_OR && known);
+                decided = true;
+            }
+        }
+        if (!decided) {
+            boost::any rTmp;
+            const boost::any& R = right->eval(data, rTmp);
+            boost::any& out = (acc == &buffers[0]) ? buffers[1] : buffers[0];
+            acc = &apply(code, *acc, &R, out);
+        }
         if (op == node) break;
         op = op->getParent();
     }

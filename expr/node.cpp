@@ -14,7 +14,8 @@ basic_node::basic_node()
       m_preSibling(nullptr),
       m_nextSibling(nullptr),
       m_begin(0, 0),
-      m_end(0, 0) {}
+      m_end(0, 0),
+      m_purity(0) {}
 
 // A copy takes neither links nor positions: it starts as a fresh node.
 basic_node::basic_node(const basic_node&) : basic_node() {}
@@ -27,7 +28,42 @@ unsigned basic_node::childCount() const {
     return n;
 }
 
+namespace {
+// isPure() looks at no more than this many nodes, so a change to the tree can
+// affect the cached answers of at most this many levels of ancestors.
+const int PURITY_BUDGET = 8;
+}  // namespace
+
+bool basic_node::isPure() const {
+    if (m_purity == 0) m_purity = computePurity() ? 1 : 2;
+    return m_purity == 1;
+}
+
+bool basic_node::computePurity() const {
+    const basic_node* pending[PURITY_BUDGET];
+    int count = 0;
+    int visited = 0;
+    pending[count++] = this;
+    while (count > 0) {
+        const basic_node* n = pending[--count];
+        if (++visited > PURITY_BUDGET || n->isFunc()) return false;
+        // Only operators evaluate their children; a leaf ignores any.
+        if (!n->isOper()) continue;
+        for (const basic_node* c = n->m_child; c; c = c->m_nextSibling) {
+            if (count == PURITY_BUDGET) return false;
+            pending[count++] = c;
+        }
+    }
+    return true;
+}
+
+void basic_node::forgetPurity() {
+    basic_node* n = this;
+    for (int level = 0; n && level <= PURITY_BUDGET; ++level, n = n->m_parent) n->m_purity = 0;
+}
+
 void basic_node::appendChild(basic_node* child) {
+    forgetPurity();
     child->m_parent = this;
     child->m_nextSibling = nullptr;
     if (!m_child) {
@@ -42,6 +78,7 @@ void basic_node::appendChild(basic_node* child) {
 }
 
 void basic_node::insertAfter(basic_node* node) {
+    if (m_parent) m_parent->forgetPurity();
     node->m_parent = m_parent;
     node->m_preSibling = this;
     node->m_nextSibling = m_nextSibling;

@@ -67,6 +67,13 @@ class ZU_ZOZOV_EXPORT basic_node {
     // Number of children.
     unsigned childCount() const;
 
+    // True when evaluating the subtree has no effect beyond its value: it
+    // holds no function call, only operators, variables and constants, none
+    // of which throws, logs or calls out.  Subtrees of more than a few nodes
+    // count as not pure (the test stays cheap).  The answer is cached;
+    // appendChild and insertAfter drop the cached answers above them.
+    bool isPure() const;
+
     // Appends `child` (unlinked) as the last child of this node.  Walks the
     // children to find the last one; to build a long list use insertAfter.
     void appendChild(basic_node* child);
@@ -79,6 +86,8 @@ class ZU_ZOZOV_EXPORT basic_node {
 
   private:
     basic_node& operator=(const basic_node&) = delete;
+    bool computePurity() const;
+    void forgetPurity();
 
     basic_node* m_parent;
     basic_node* m_child;
@@ -86,6 +95,7 @@ class ZU_ZOZOV_EXPORT basic_node {
     basic_node* m_nextSibling;
     SourcePos m_begin;
     SourcePos m_end;
+    mutable signed char m_purity;  // 0 not known yet, 1 pure, 2 not pure
 };
 
 // Deletes `root`, its children and its next-sibling chain, with a loop.

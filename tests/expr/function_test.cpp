@@ -306,3 +306,35 @@ TEST_F(FunctionTest, LateBindingAndUnknownNames) {
     EXPECT_EQ(2.0, boost::any_cast<double>(parser.getRoot()->calc(&data)));
     getFuncMap().erase("later");
 }
+
+// && and || may leave out a right operand whose value cannot matter only when
+// its evaluation cannot be seen; a call on the right is always made.
+TEST_F(FunctionTest, CallsOnTheRightOfDecidedLogicalOperatorsAreMade) {
+    const struct {
+        const char* text;
+        bool value;
+        double seenFirst;  // the value count() received
+    } cases[] = {
+        {"0 && count(5) == 1", false, 5},
+        {"1 || count(6)", true, 6},
+        {"x && count(7)", false, 7},           // unbound left operand
+        {"\"s\" || count(8)", false, 8},       // left operand not a number
+        {"0 && (1 && count(9) > 0)", false, 9},
+        {"1 || (count(10) == 1 && 0)", true, 10},
+        {"0 && 1 && count(11)", false, 11},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        count().seen.clear();
+        EXPECT_EQ(c.value, boost::any_cast<bool>(calc(c.text)));
+        ASSERT_EQ(1u, count().seen.size());
+        EXPECT_EQ(c.seenFirst, boost::any_cast<double>(count().seen[0]));
+    }
+    // A call that throws on the right of a decided operator still throws.
+    try {
+        calc("0 && fail(1)");
+        ADD_FAILURE();
+    } catch (const basic_except& e) {
+        EXPECT_STREQ("boom", e.what());
+    }
+}
