@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <boost/any.hpp>
@@ -143,6 +144,28 @@ struct CSetup {
     std::map<std::string, CGroupInstrument> book;
 };
 
+// A definition expands multiplicatively: every node below a rule is made once
+// per group of that rule.  The rules here have at most 2 groups, plus a
+// catch-all node made while sorting; inputs whose expansion could pass
+// MAX_NODES are skipped, or nested rules would only measure memory.
+const double MAX_NODES = 20000;
+
+bool isSmallEnough(const qvt::ht::CXTreeDefNode* root) {
+    std::vector<std::pair<const qvt::ht::CXTreeDefNode*, double>> pending;
+    pending.emplace_back(root, 1.0);
+    double total = 0;
+    while (!pending.empty()) {
+        const qvt::ht::CXTreeDefNode* node = pending.back().first;
+        const double copies = pending.back().second;
+        pending.pop_back();
+        total += copies;
+        if (total > MAX_NODES) return false;
+        if (node->getNextSibling()) pending.emplace_back(node->getNextSibling(), copies);
+        if (node->getChild()) pending.emplace_back(node->getChild(), copies * 3);
+    }
+    return true;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -152,7 +175,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     vODodi::XML::CDomXMLCore doc;
     if (!doc.input(text)) return 0;
     qvt::ht::CXDefTree defs;
-    if (!defs.build(doc) || defs.getRoot() == nullptr) return 0;
+    if (!defs.build(doc) || defs.getRoot() == nullptr || !isSmallEnough(defs.getRoot())) return 0;
 
     qvt::ht::CXTree tree(setup->provider);
     static_cast<void>(tree.buildByRuleDefs(defs.getRoot()));
