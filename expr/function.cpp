@@ -2,6 +2,7 @@
 
 #include <iostream>
 #include <memory>
+#include <typeinfo>
 
 namespace qvtlib {
 namespace expr {
@@ -12,6 +13,27 @@ std::map<std::string, basic_function*>& getFuncMap() {
     static std::map<std::string, basic_function*> registry;
     return registry;
 }
+
+namespace detail {
+
+bool assignInPlace(boost::any& dst, const boost::any& src) {
+    const std::type_info& type = src.type();
+    if (dst.type() != type) return false;
+    if (type == typeid(std::string)) {
+        *boost::unsafe_any_cast<std::string>(&dst) = *boost::unsafe_any_cast<std::string>(&src);
+    } else if (type == typeid(double)) {
+        *boost::unsafe_any_cast<double>(&dst) = *boost::unsafe_any_cast<double>(&src);
+    } else if (type == typeid(bool)) {
+        *boost::unsafe_any_cast<bool>(&dst) = *boost::unsafe_any_cast<bool>(&src);
+    } else if (type == typeid(int)) {
+        *boost::unsafe_any_cast<int>(&dst) = *boost::unsafe_any_cast<int>(&src);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+}  // namespace detail
 
 namespace {
 

@@ -38,6 +38,7 @@
 #include <boost/any.hpp>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "expr/data.h"
@@ -81,6 +82,12 @@ class ZU_ZOZOV_EXPORT basic_function {
 // for the library and every host.
 ZU_ZOZOV_EXPORT std::map<std::string, basic_function*>& getFuncMap();
 
+namespace detail {
+// Assigns src into dst when both hold the same one of std::string, double,
+// bool or int, keeping dst's holder; returns false (dst untouched) otherwise.
+ZU_ZOZOV_EXPORT bool assignInPlace(boost::any& dst, const boost::any& src);
+}  // namespace detail
+
 // Base of a function class T.  The declaration is class-wide (one per T, in
 // the whole process); the argument values belong to the object.
 template <typename T>
@@ -90,11 +97,27 @@ class ZU_ZOZOV_TEMPLATE_EXPORT CBaseFunc : public basic_function {
     boost::any returnType() const override { return m_returnType; }
     unsigned paramNum() const override { return m_paramNum; }
     std::string& funcName() const override { return m_name; }
-    void clear() const override { m_paramValues.clear(); }
+    // The values' holders are kept, one per position, for the next call.
+    void clear() const override {
+        if (m_spare.size() < m_paramValues.size()) m_spare.resize(m_paramValues.size());
+        for (std::size_t i = 0; i < m_paramValues.size(); ++i) {
+            m_spare[i] = std::move(m_paramValues[i]);
+        }
+        m_paramValues.clear();
+    }
     boost::any getParamType(unsigned i) const override {
         return i < m_paramType.size() ? m_paramType[i] : boost::any();
     }
-    void addParamValue(const boost::any& v) const override { m_paramValues.push_back(v); }
+    // A value of the same common type as the kept holder of its position is
+    // assigned into that holder instead of being copied into a new one.
+    void addParamValue(const boost::any& v) const override {
+        const std::size_t i = m_paramValues.size();
+        if (i < m_spare.size() && detail::assignInPlace(m_spare[i], v)) {
+            m_paramValues.push_back(std::move(m_spare[i]));
+        } else {
+            m_paramValues.push_back(v);
+        }
+    }
     std::vector<boost::any>& getParamValues() const override { return m_paramValues; }
 
   protected:
@@ -109,6 +132,8 @@ class ZU_ZOZOV_TEMPLATE_EXPORT CBaseFunc : public basic_function {
 
   private:
     mutable std::vector<boost::any> m_paramValues;
+    // Holders of the last call's values, by position (see clear()).
+    mutable std::vector<boost::any> m_spare;
 
     static std::string m_name;
     static boost::any m_returnType;

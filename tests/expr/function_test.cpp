@@ -5,6 +5,7 @@
 
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "expr/parser.h"
 #include "support/gbk.h"
@@ -337,4 +338,46 @@ TEST_F(FunctionTest, CallsOnTheRightOfDecidedLogicalOperatorsAreMade) {
     } catch (const basic_except& e) {
         EXPECT_STREQ("boom", e.what());
     }
+}
+
+// The argument list reuses the holders of the previous call; every call must
+// still see exactly its own values, whatever types went before.
+TEST_F(FunctionTest, ArgumentValuesDoNotLeakBetweenCalls) {
+    const std::string longText(40, 'L');  // beyond any short-string buffer
+    const struct {
+        std::string text;
+        std::vector<std::string> seen;
+    } cases[] = {
+        {"count(\"abc\", 1)", {"string:abc", "double:1"}},
+        {"count(\"" + longText + "\", 2)", {"string:" + longText, "double:2"}},
+        {"count(\"z\", 3)", {"string:z", "double:3"}},
+        {"count(2, \"q\")", {"double:2", "string:q"}},
+        {"count(1 > 0, \"q\", 5)", {"bool:true", "string:q", "double:5"}},
+        {"count(s)", {"string:abcdef"}},
+        {"count(x, \"\")", {"string:"}},
+        {"count(\"abc\", 1)", {"string:abc", "double:1"}},
+    };
+    data.set("s", std::string("abcdef"));
+    for (int round = 0; round < 2; ++round) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.text);
+            calc(c.text);
+            std::vector<std::string> seen;
+            for (const boost::any& v : count().seen) {
+                if (const std::string* s = boost::any_cast<std::string>(&v)) {
+                    seen.push_back("string:" + *s);
+                } else if (const double* d = boost::any_cast<double>(&v)) {
+                    seen.push_back("double:" + std::to_string(static_cast<int>(*d)));
+                } else if (const bool* b = boost::any_cast<bool>(&v)) {
+                    seen.push_back(*b ? "bool:true" : "bool:false");
+                } else {
+                    seen.push_back("other");
+                }
+            }
+            EXPECT_EQ(c.seen, seen);
+            EXPECT_EQ(0u, count().paramSize());
+        }
+    }
+    // The string literals of the tree keep their values.
+    EXPECT_EQ("abc", boost::any_cast<std::string>(calc("substr(\"abc\", 0, 9)")));
 }
