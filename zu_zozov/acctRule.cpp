@@ -3,6 +3,8 @@
 #include <memory>
 #include <utility>
 
+#include "zu_zozov/ownedMap.h"
+
 namespace qvt {
 namespace ht {
 
@@ -21,7 +23,7 @@ CAcctRule::CAcctRule(const CAcctRule& other)
             // insertion cannot leak it.
             std::unique_ptr<CAccount> copy(new CAccount(*entry.second));
             m_accounts[entry.first] = copy.get();
-            copy.release();
+            m_held.insert(copy.release());
         }
     } catch (...) {
         clear();
@@ -37,6 +39,7 @@ CAcctRule& CAcctRule::operator=(const CAcctRule& other) {
         std::swap(m_name, copy.m_name);
         std::swap(m_type, copy.m_type);
         std::swap(m_accounts, copy.m_accounts);
+        std::swap(m_held, copy.m_held);
         // copy now holds this rule's former accounts and deletes them.
     }
     return *this;
@@ -48,20 +51,7 @@ bool CAcctRule::init(const std::string& /*text*/) { return true; }
 
 void CAcctRule::addAccount(CAccount* account) {
     if (account == nullptr) return;
-    const std::string code = account->getCode();
-    // The same object held under another code (its code changed since it was
-    // added) must not stay there too, or it would be deleted twice.
-    for (AcctMap::iterator it = m_accounts.begin(); it != m_accounts.end(); ++it) {
-        if (it->second == account && it->first != code) {
-            m_accounts.erase(it);
-            break;
-        }
-    }
-    CAccount*& slot = m_accounts[code];
-    if (slot != account) {
-        delete slot;  // null for a new code
-        slot = account;
-    }
+    detail::storeOwned(m_accounts, m_held, account->getCode(), account);
 }
 
 CAccount* CAcctRule::getAccount(const std::string& code) const {
@@ -70,10 +60,7 @@ CAccount* CAcctRule::getAccount(const std::string& code) const {
 }
 
 bool CAcctRule::clear() {
-    for (auto& entry : m_accounts) {
-        delete entry.second;
-    }
-    m_accounts.clear();
+    detail::clearOwned(m_accounts, m_held);
     return true;
 }
 

@@ -15,6 +15,7 @@
 
 #include <map>
 #include <string>
+#include <unordered_set>
 
 #include "zu_zozov/export.h"
 
@@ -93,6 +94,8 @@ private:
     std::string m_name;
     AcctType m_type;
     AcctMap m_accounts;
+    // The accounts m_accounts holds, each once (see ownedMap.h).
+    std::unordered_set<const CAccount*> m_held;
 };
 
 }  // namespace ht

@@ -11,6 +11,7 @@
 #include "zu_zozov/group.h"
 #include "zu_zozov/groupInstrument.h"
 #include "zu_zozov/htGroupData.h"
+#include "zu_zozov/ownedMap.h"
 #include "zu_zozov/propDic.h"
 
 namespace qvt {
@@ -76,6 +77,7 @@ CGrpRule& CGrpRule::operator=(const CGrpRule& other) {
         std::swap(m_type, copy.m_type);
         std::swap(m_property, copy.m_property);
         std::swap(m_groups, copy.m_groups);
+        std::swap(m_held, copy.m_held);
         std::swap(m_usedProps, copy.m_usedProps);
         std::swap(m_classCodes, copy.m_classCodes);
         std::swap(m_tableName, copy.m_tableName);
@@ -91,8 +93,10 @@ CGrpRule::~CGrpRule() { clear(); }
 void CGrpRule::copyGroupsFrom(const CGrpRule& other) {
     try {
         for (const auto& entry : other.m_groups) {
-            CGroup* group = entry.second == nullptr ? nullptr : new CGroup(*entry.second);
-            m_groups.emplace_hint(m_groups.end(), entry.first, group);
+            std::unique_ptr<CGroup> group(entry.second == nullptr ? nullptr
+                                                                  : new CGroup(*entry.second));
+            m_groups.emplace_hint(m_groups.end(), entry.first, group.get());
+            if (group != nullptr) m_held.insert(group.release());
         }
     } catch (...) {
         clear();
@@ -101,8 +105,7 @@ void CGrpRule::copyGroupsFrom(const CGrpRule& other) {
 }
 
 bool CGrpRule::clear() {
-    for (auto& entry : m_groups) delete entry.second;
-    m_groups.clear();
+    detail::clearOwned(m_groups, m_held);
     return true;
 }
 
@@ -117,16 +120,14 @@ bool CGrpRule::init() {
 }
 
 void CGrpRule::storeGroup(CGroup* group, const std::string& code) {
-    CGroup*& slot = m_groups[code];
-    if (slot != group) {
-        delete slot;
-        slot = group;
-    }
+    detail::replaceOwned(m_groups, m_held, code, group);
 }
 
 void CGrpRule::addGroup(CGroup* group) {
     if (group == nullptr) return;
-    storeGroup(group, group->getCode());
+    // The host may hand back a group the rule already holds after changing
+    // its code (getGroup gives it out): it moves to its new code.
+    detail::storeOwned(m_groups, m_held, group->getCode(), group);
 }
 
 CGroup* CGrpRule::getGroup(const std::string& code) {

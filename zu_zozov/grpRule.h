@@ -38,6 +38,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <unordered_set>
 
 #include "zu_zozov/export.h"
 
@@ -93,7 +94,9 @@ class ZU_ZOZOV_EXPORT CGrpRule {
     bool init(const std::string& xml);
 
     // Stores group under its code; the rule takes ownership.  A different
-    // group held under that code is deleted.  A null group is ignored.
+    // group held under that code is deleted.  A group the rule already holds
+    // under another code (its code was changed since) moves to its new code.
+    // A null group is ignored.
     void addGroup(CGroup* group);
     // The group with that code, or null.  The rule keeps ownership.
     CGroup* getGroup(const std::string& code);
@@ -137,6 +140,8 @@ class ZU_ZOZOV_EXPORT CGrpRule {
     GroupType m_type;
     std::string m_property;
     std::map<std::string, CGroup*> m_groups;
+    // The groups m_groups holds, each once (see ownedMap.h).
+    std::unordered_set<const CGroup*> m_held;
     std::set<std::string> m_usedProps;
     std::set<std::string> m_classCodes;
     std::string m_tableName;

@@ -209,6 +209,15 @@ TEST(GrpRuleTest, AddGroupReplacesAndDeletes) {
     EXPECT_EQ(second, rule.getGroup("01"));
     rule.addGroup(nullptr);
     EXPECT_EQ(1u, rule.getGroups().size());
+
+    // A held group whose code was changed and that is added again moves to
+    // its new code; it must not stay under the old one as well (the rule
+    // would delete it twice).
+    second->setCode("02");
+    rule.addGroup(second);
+    EXPECT_EQ(1u, rule.getGroups().size());
+    EXPECT_EQ(nullptr, rule.getGroup("01"));
+    EXPECT_EQ(second, rule.getGroup("02"));
 }
 
 TEST(GrpRuleTest, PropertyForm) {
