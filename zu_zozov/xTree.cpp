@@ -6,6 +6,8 @@
 #include <cfloat>
 #include <cstdlib>
 #include <iostream>
+#include <utility>
+#include <vector>
 
 #include "expr/value.h"
 #include "log/logSite.h"
@@ -279,50 +281,66 @@ CXTreeNode* CXTree::removeRoot() {
 
 bool CXTree::fillByRuleDefs(CXTreeNode* node, CXTreeDefNode* const defStart) {
     if (node == nullptr) return false;
-    // The definition's following siblings are tried in a loop: transparent
-    // wrappers and skipped definitions go on with the next sibling.
-    for (CXTreeDefNode* def = defStart; def != nullptr; def = def->getNextSibling()) {
-        std::vector<CXTreeNode*> nodes;
-        const int r = createRuleNodesByDefNode(nodes, def, node);
-        if (r == -1) {
-            addError("缺少数据，无法扩展规则定义（" + def->toString() + "）。");
-            ZU_ZOZOV_LOG(zAZir4::LEVEL_WARN, LOGGER, getErrorInfo());
-            continue;
-        }
-        if (r == 1) {
-            fillByRuleDefs(node, def->getChild());
-            continue;
-        }
-        if (r == 2) {
-            // Each node goes after the last child of `node`.  The last child is
-            // tracked here rather than found again for every node, so a rule
-            // with many groups is linked in linear time.
-            CXTreeNode* last = node->getLastChild();
-            std::vector<char> used(nodes.size(), 0);
-            for (CXTreeDefNode* c = def->getChild(); c != nullptr; c = c->getNextSibling()) {
-                for (std::size_t i = 0; i < nodes.size(); ++i) {
-                    if (used[i] || nodes[i]->m_nodeCode != c->getCode()) continue;
-                    last = appendAfter(node, last, nodes[i]);
-                    fillByRuleDefs(nodes[i], c->getChild());
-                    used[i] = 1;
-                    break;
+    // Expansions still to run: (tree node, first definition of a chain to
+    // place below it).  Last in, first out, and every expansion pushes what it
+    // leads to on top, so each runs to its end before the ones below it: the
+    // order of a recursive expansion (provider calls, messages, nodes), but
+    // nesting in the definition costs heap instead of call stack.
+    typedef std::pair<CXTreeNode*, CXTreeDefNode*> Expansion;
+    std::vector<Expansion> pending;
+    std::vector<Expansion> next;
+    pending.push_back(Expansion(node, defStart));
+    while (!pending.empty()) {
+        CXTreeNode* const parent = pending.back().first;
+        CXTreeDefNode* def = pending.back().second;
+        pending.pop_back();
+        next.clear();
+        // A skipped definition goes on with its next sibling.
+        for (; def != nullptr; def = def->getNextSibling()) {
+            std::vector<CXTreeNode*> nodes;
+            const int r = createRuleNodesByDefNode(nodes, def, parent);
+            if (r == -1) {
+                addError("缺少数据，无法扩展规则定义（" + def->toString() + "）。");
+                ZU_ZOZOV_LOG(zAZir4::LEVEL_WARN, LOGGER, getErrorInfo());
+                continue;
+            }
+            if (r == 1) {
+                // A transparent wrapper: its children, then its following
+                // siblings, below the same tree node.
+                next.push_back(Expansion(parent, def->getChild()));
+                next.push_back(Expansion(parent, def->getNextSibling()));
+            } else if (r == 2) {
+                // Each node goes after the last child of `parent`.  The last
+                // child is tracked here rather than found again for every
+                // node, so a rule with many groups is linked in linear time.
+                CXTreeNode* last = parent->getLastChild();
+                std::vector<char> used(nodes.size(), 0);
+                for (CXTreeDefNode* c = def->getChild(); c != nullptr; c = c->getNextSibling()) {
+                    for (std::size_t i = 0; i < nodes.size(); ++i) {
+                        if (used[i] || nodes[i]->m_nodeCode != c->getCode()) continue;
+                        last = appendAfter(parent, last, nodes[i]);
+                        next.push_back(Expansion(nodes[i], c->getChild()));
+                        used[i] = 1;
+                        break;
+                    }
                 }
+                CXTreeDefNode* sub = nullptr;
+                getXRuleDefChildNode(sub, def);
+                for (std::size_t i = 0; i < nodes.size(); ++i) {
+                    if (used[i]) continue;
+                    last = appendAfter(parent, last, nodes[i]);
+                    if (sub != nullptr) next.push_back(Expansion(nodes[i], sub));
+                }
+            } else if (r == 3) {
+                parent->appendChild(nodes.front());
+                next.push_back(Expansion(nodes.front(), def->getChild()));
             }
-            CXTreeDefNode* sub = nullptr;
-            getXRuleDefChildNode(sub, def);
-            for (std::size_t i = 0; i < nodes.size(); ++i) {
-                if (used[i]) continue;
-                last = appendAfter(node, last, nodes[i]);
-                if (sub != nullptr) fillByRuleDefs(nodes[i], sub);
-            }
-            return true;
+            break;
         }
-        if (r == 3) {
-            node->appendChild(nodes.front());
-            fillByRuleDefs(nodes.front(), def->getChild());
-            return true;
+        // Pushed in reverse, so they run in the order they were found.
+        for (std::vector<Expansion>::reverse_iterator it = next.rbegin(); it != next.rend(); ++it) {
+            if (it->second != nullptr) pending.push_back(*it);
         }
-        return true;
     }
     return true;
 }

@@ -299,3 +299,16 @@ TEST(XTreeNode, CopiesCompileTheirOwnExpression) {
 }
 
 }  // namespace
+
+TEST_F(XTreeBuild, DeeplyNestedWrappersDoNotOverflowTheStack) {
+    // Group wrappers are transparent: however deep they nest, the rule inside
+    // them is expanded directly below the tree node they stand under.
+    const int kDeep = 200000;
+    std::string xml = "<GroupTree Name='N'>";
+    for (int i = 0; i < kDeep; ++i) xml += "<Group Code='w'>";
+    xml += "<GroupRule Code='R2'/>";
+    for (int i = 0; i < kDeep; ++i) xml += "</Group>";
+    xml += "</GroupTree>";
+    ASSERT_TRUE(build(xml));
+    EXPECT_EQ("XTree(GroupTree,N)[R2.H1,R2.H2]", shape(tree.getRoot()));
+}
