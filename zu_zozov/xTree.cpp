@@ -436,9 +436,15 @@ CXTreeNode* CXTree::createRuleNode(const std::string& type, const std::string& t
 
 bool CXTree::createRuleExpr(CXTreeNode* node) {
     if (node == nullptr) return false;
-    for (CXTreeNode* n = node; n != nullptr; n = n->getNextSibling()) {
+    // node, its following siblings and everything below them, with a heap
+    // stack instead of recursion (the order of compiling is not observable).
+    std::vector<CXTreeNode*> pending(1, node);
+    while (!pending.empty()) {
+        CXTreeNode* n = pending.back();
+        pending.pop_back();
         n->createRuleExpr();
-        if (n->getChild() != nullptr) createRuleExpr(n->getChild());
+        if (n->getNextSibling() != nullptr) pending.push_back(n->getNextSibling());
+        if (n->getChild() != nullptr) pending.push_back(n->getChild());
     }
     return true;
 }
@@ -553,45 +559,62 @@ bool CXTree::sortChain(CXTreeNode* start, HoldList& holds, bool keepInner) {
 
 std::string CXTree::grpCode(const CGroupInstrument& inst) const { return grpCode(m_root, inst); }
 
+// The deepest node of the matching path with a code gives the code.  The
+// path is walked level by level in a loop, so a deep tree does not use the
+// call stack.
 std::string CXTree::grpCode(CXTreeNode* node, const CGroupInstrument& inst) const {
-    CXTreeNode::CAttrLookup lookup(inst);
-    for (CXTreeNode* n = node; n != nullptr; n = n->getNextSibling()) {
-        if (!n->isMatch(inst, lookup)) continue;
-        std::string sub = grpCode(n->getChild(), inst);
-        return sub.empty() ? n->m_nodeCode : sub;
+    const std::string* code = nullptr;
+    for (CXTreeNode* chain = node; chain != nullptr;) {
+        CXTreeNode::CAttrLookup lookup(inst);
+        CXTreeNode* n = chain;
+        while (n != nullptr && !n->isMatch(inst, lookup)) n = n->getNextSibling();
+        if (n == nullptr) break;
+        if (!n->m_nodeCode.empty()) code = &n->m_nodeCode;
+        chain = n->getChild();
     }
-    return std::string();
+    return code == nullptr ? std::string() : *code;
 }
 
 std::string CXTree::grpPath(const CGroupInstrument& inst) const { return grpPath(m_root, inst); }
 
+// The matching path is found level by level in a loop, then its segments are
+// joined from the deepest node up, so a deep tree does not use the call stack.
 std::string CXTree::grpPath(CXTreeNode* node, const CGroupInstrument& inst) const {
-    CXTreeNode::CAttrLookup lookup(inst);
-    for (CXTreeNode* n = node; n != nullptr; n = n->getNextSibling()) {
-        if (!n->isMatch(inst, lookup)) continue;
-        std::string path;
-        if (!n->m_ruleCode.empty() || !n->m_nodeCode.empty()) {
-            path.reserve(n->m_ruleCode.size() + n->m_nodeCode.size() + 1);
-            path += n->m_ruleCode;
-            path += '.';
-            path += n->m_nodeCode;
-        }
-        std::string sub = grpPath(n->getChild(), inst);
+    std::vector<const CXTreeNode*> matched;
+    for (CXTreeNode* chain = node; chain != nullptr;) {
+        CXTreeNode::CAttrLookup lookup(inst);
+        CXTreeNode* n = chain;
+        while (n != nullptr && !n->isMatch(inst, lookup)) n = n->getNextSibling();
+        if (n == nullptr) break;
+        matched.push_back(n);
+        chain = n->getChild();
+    }
+    std::string sub;  // the path below the node at hand
+    for (std::vector<const CXTreeNode*>::reverse_iterator it = matched.rbegin();
+         it != matched.rend(); ++it) {
+        const CXTreeNode* n = *it;
         if (sub.empty()) {
-            for (CXTreeNode* c = n->getChild(); c != nullptr; c = c->getChild()) {
+            // Nothing matched below: the next level's rule with "xother".
+            for (const CXTreeNode* c = n->getChild(); c != nullptr; c = c->getChild()) {
                 if (!c->m_ruleCode.empty()) {
                     sub = c->m_ruleCode + "." + XOTHER;
                     break;
                 }
             }
         }
-        if (sub.empty()) return path;
-        if (path.empty()) return sub;
-        path += '/';
-        path += sub;
-        return path;
+        if (n->m_ruleCode.empty() && n->m_nodeCode.empty()) continue;  // path "" + sub
+        std::string path;
+        path.reserve(n->m_ruleCode.size() + n->m_nodeCode.size() + 2 + sub.size());
+        path += n->m_ruleCode;
+        path += '.';
+        path += n->m_nodeCode;
+        if (!sub.empty()) {
+            path += '/';
+            path += sub;
+        }
+        sub.swap(path);
     }
-    return std::string();
+    return sub;
 }
 
 // ---------------------------------------------------------------------------

@@ -312,3 +312,28 @@ TEST_F(XTreeBuild, DeeplyNestedWrappersDoNotOverflowTheStack) {
     ASSERT_TRUE(build(xml));
     EXPECT_EQ("XTree(GroupTree,N)[R2.H1,R2.H2]", shape(tree.getRoot()));
 }
+
+TEST_F(XTreeBuild, DeepTreesAnswerCodesAndPathsWithoutOverflowingTheStack) {
+    // One rule level per nesting level of the definition: a tree as deep as
+    // the definition.
+    const int kDeep = 200000;
+    std::string xml = "<GroupTree Name='N'>";
+    for (int i = 0; i < kDeep; ++i) xml += "<GroupRule Code='R3'>";
+    for (int i = 0; i < kDeep; ++i) xml += "</GroupRule>";
+    xml += "</GroupTree>";
+    ASSERT_TRUE(build(xml));
+    ASSERT_EQ(static_cast<std::size_t>(kDeep + 1), tree.size());
+    EXPECT_TRUE(tree.createRuleExprs());
+
+    CGroupInstrument in;
+    in.addAttr("R3", std::string("K1"));
+    EXPECT_EQ("K1", tree.grpCode(in));
+    const std::string path = tree.grpPath(in);
+    EXPECT_EQ(static_cast<std::size_t>(kDeep) * 6 - 1, path.size());
+    EXPECT_EQ("R3.K1/R3.K1", path.substr(0, 11));
+
+    CGroupInstrument out;
+    out.addAttr("R3", std::string("other"));
+    EXPECT_EQ("", tree.grpCode(out));
+    EXPECT_EQ("R3.xother", tree.grpPath(out));
+}
