@@ -151,7 +151,8 @@ bool CXTreeNode::isMatch(const CGroupInstrument& inst, CAttrLookup& lookup) cons
 
     // A compiled expression must hold as well: a positive number or true.
     if (m_ruleExpr == nullptr || !m_ruleExpr->isCompiled()) return true;
-    m_ruleExpr->getData().getValues().clear();
+    // prepare replaces the whole store; assigning over the old entries lets
+    // the map reuse their nodes instead of freeing and allocating them.
     m_ruleExpr->getData().prepare(&inst);
     if (!m_ruleExpr->calc()) return false;
     const boost::any& result = m_ruleExpr->result();
