@@ -49,6 +49,17 @@ CExpScanner::CExpScanner(std::istream* in)
 CExpScanner::~CExpScanner() { delete[] m_buf; }
 
 void CExpScanner::resetInput(std::istream* in) {
+    // A detached scanner reads nothing more, so it keeps no read area: a
+    // compiled expression holds its parser for life, and thousands of them
+    // would otherwise each keep an idle buffer.  Attaching a stream brings
+    // the read area back to its initial size.
+    const std::size_t readSize = in ? INITIAL_READ_SIZE : 0;
+    if (readSize != m_readSize) {
+        char* buf = new char[LEAD_SIZE + readSize + 1];
+        delete[] m_buf;
+        m_buf = buf;
+        m_readSize = readSize;
+    }
     m_in = in;
     m_pos = SourcePos(1, 1);
     m_cur = m_lim = m_tok = readStart();

@@ -48,7 +48,8 @@ class ZU_ZOZOV_EXPORT CExpScanner {
     // The current position (begin of the next lexeme).
     const SourcePos& getPosition() const { return m_pos; }
 
-    // Size of the read area (grows when a lexeme outgrows it).
+    // Size of the read area: 8192 bytes once a stream is attached, growing when
+    // a lexeme outgrows it; 0 while no stream is attached.
     std::size_t getReadSize() const { return m_readSize; }
 
   private:

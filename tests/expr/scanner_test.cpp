@@ -261,3 +261,28 @@ TEST(Scanner, QueuedTokensKeepTheirTextWhenTheBufferMoves) {
     EXPECT_EQ("first", queue.front().getText());
     EXPECT_EQ("second", queue.back().getText());
 }
+
+// A compiled expression keeps its detached parser for life: the detached
+// scanner must not keep its read area, and must get one back when a stream
+// is attached again.
+TEST(Scanner, DetachedScannerHoldsNoReadArea) {
+    std::istringstream first("alpha + 1");
+    CExpScanner scanner(&first);
+    Token t;
+    scanner.scan(t);
+    EXPECT_EQ("alpha", t.getText());
+    EXPECT_EQ(8192u, scanner.getReadSize());
+
+    scanner.resetInput(nullptr);
+    EXPECT_EQ(0u, scanner.getReadSize());
+    scanner.scan(t);
+    EXPECT_EQ(T_EOF, t.kind);
+    EXPECT_EQ(1, t.begin.column);
+
+    std::istringstream second("\"s\" == beta");
+    scanner.resetInput(&second);
+    EXPECT_EQ(8192u, scanner.getReadSize());
+    std::vector<std::string> texts;
+    for (scanner.scan(t); t.kind != T_EOF; scanner.scan(t)) texts.push_back(t.getText());
+    EXPECT_EQ((std::vector<std::string>{"\"s\"", "", "beta"}), texts);
+}
