@@ -1,5 +1,9 @@
 #include "support/logCapture.h"
 
+#include <gtest/gtest.h>
+
+#include "support/gbk.h"
+
 namespace testsupport {
 
 LogCapture::LogCapture() {
@@ -25,6 +29,15 @@ std::vector<LogRecord> LogCapture::withLevel(const std::string& level) const {
     if (record.level == level) found.push_back(record);
   }
   return found;
+}
+
+void expectRecord(const LogRecord& record, const std::string& level, const std::string& logger,
+                  const std::string& message, const std::string& fileStem) {
+  EXPECT_EQ(level, record.level);
+  EXPECT_EQ(logger, record.logger);
+  EXPECT_EQ(message, record.message) << utf8(record.message);
+  EXPECT_EQ(0u, record.file.rfind(fileStem, 0)) << record.file;
+  EXPECT_GT(record.line, 0);
 }
 
 }  // namespace testsupport

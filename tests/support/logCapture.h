@@ -47,6 +47,12 @@ class LogCapture {
   zAZir4::Sink m_previous;
 };
 
+// Checks one record of a logging site: its level, logger and message (GBK,
+// shown decoded when it differs), a source file whose name starts with
+// fileStem, and a real line number.
+void expectRecord(const LogRecord& record, const std::string& level, const std::string& logger,
+                  const std::string& message, const std::string& fileStem);
+
 }  // namespace testsupport
 
 #endif

@@ -33,11 +33,7 @@ CGroupInstrument stock(const std::string& code, const std::string& p1) {
 
 void expectRecord(const testsupport::LogRecord& record, const std::string& level,
                   const std::string& message) {
-    EXPECT_EQ(level, record.level);
-    EXPECT_EQ("CGroup", record.logger);
-    EXPECT_EQ(message, record.message) << testsupport::utf8(record.message);
-    EXPECT_EQ(0u, record.file.rfind("group", 0)) << record.file;
-    EXPECT_GT(record.line, 0);
+    testsupport::expectRecord(record, level, "CGroup", message, "group");
 }
 
 TEST(GroupTest, TextsAndToString) {

@@ -101,11 +101,7 @@ std::string badAnyCastText() {
 
 void expectError(const testsupport::LogRecord& r, const std::string& logger,
                  const std::string& message) {
-    EXPECT_EQ("ERROR", r.level);
-    EXPECT_EQ(logger, r.logger);
-    EXPECT_EQ(message, r.message);
-    EXPECT_EQ(0u, r.file.find("grpExpr")) << r.file;
-    EXPECT_GT(r.line, 0);
+    testsupport::expectRecord(r, "ERROR", logger, message, "grpExpr");
 }
 
 // Registers functions for the life of the object, then puts back what the

@@ -83,11 +83,7 @@ std::vector<std::string> codes(const std::map<std::string, CGroup*>& groups) {
 
 void expectRuleRecord(const testsupport::LogRecord& record, const std::string& level,
                       const std::string& message) {
-    EXPECT_EQ(level, record.level);
-    EXPECT_EQ("CGrpRule", record.logger);
-    EXPECT_EQ(message, record.message) << testsupport::utf8(record.message);
-    EXPECT_EQ(0u, record.file.rfind("grpRule", 0)) << record.file;
-    EXPECT_GT(record.line, 0);
+    testsupport::expectRecord(record, level, "CGrpRule", message, "grpRule");
 }
 
 // A property-kind rule over path with groups for the given value codes.
