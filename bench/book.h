@@ -13,10 +13,12 @@
 // string attributes, as a host stores the results of earlier classifications.
 //
 // Everything here is deterministic: the same size and seed give the same book
-// on every platform (the generator uses std::mt19937 and its own arithmetic,
-// never the library's distributions, whose output is not portable).
+// (the generator uses std::mt19937 and its own arithmetic, never the standard
+// library's distributions, whose output differs between implementations).
 //
-// Not thread-safe where it caches (bookSize reads the environment once).
+// Thread-safety: the functions may be called from any thread; a PlainTree is
+// immutable after construction.  The rules served by makeTreeData are the
+// library's objects, with the library's rules for threads.
 #ifndef ZU_ZOZOV_BENCH_BOOK_H
 #define ZU_ZOZOV_BENCH_BOOK_H
 
