@@ -407,6 +407,9 @@ if __name__ == "__main__":
     {"sample": cmd_sample, "field": cmd_field, "show": cmd_show, "apply": cmd_apply}[sys.argv[1]](sys.argv[2:])
 PYTHON
 PY=(python3 "$WORK/mutants.py")
+LIB_DIRS=(expr common zu_zozov xml log)
+tree_state() { git status --porcelain -- "${LIB_DIRS[@]}" 2>/dev/null | sha256sum; }
+TREE_BEFORE=$(tree_state)
 SAMPLE=$WORK/sample.jsonl
 field() { "${PY[@]}" field "$SAMPLE" "$1" "$2"; }
 
@@ -447,7 +450,6 @@ if [[ -z $LIMIT ]]; then
     ((LIMIT >= 60)) || LIMIT=60
 fi
 echo "Unmutated test run: ${BASE}s; limit per mutant: ${LIMIT}s"
-CTEST+=(--timeout "$LIMIT")
 
 killed=0
 timeouts=0
@@ -470,14 +472,14 @@ for ((i = 0; i < N; i++)); do
         broken=$((broken + 1))
     else
         rc=0
-        run_limited $((LIMIT + 30)) "$WORK/test.log" "${CTEST[@]}" || rc=$?
+        run_limited "$LIMIT" "$WORK/test.log" "${CTEST[@]}" || rc=$?
         first=$(grep -m1 -E '\*\*\*(Failed|Timeout|Exception)' "$WORK/test.log" |
             sed -E 's/^ *[0-9]+\/[0-9]+ Test +#[0-9]+: //; s/ +\.+ */ /; s/ +[0-9.]+ sec$//' || true)
         if ((rc == 0)); then
             result="SURVIVED"
             survived=$((survived + 1))
             "${PY[@]}" show "$SAMPLE" "$i" >>"$WORK/survivors"
-        elif ((rc == 124)) || [[ $first == *Timeout* ]]; then
+        elif ((rc == 124 || rc == 137)) || [[ $first == *Timeout* ]]; then
             result="killed by timeout${first:+ ($first)}"
             killed=$((killed + 1))
             timeouts=$((timeouts + 1))
@@ -492,6 +494,8 @@ for ((i = 0; i < N; i++)); do
 done
 
 ran=$((killed + survived))
+# Leave the build directory built from the unmutated sources.
+run_limited 1800 "$WORK/build.log" "${BUILD[@]}" || echo "mutants.sh: the final rebuild of $BUILD_DIR failed" >&2
 echo
 echo "Mutants: $N drawn (seed $SEED, fingerprint $FINGERPRINT), $broken did not compile, $ran ran"
 echo "         $killed killed ($timeouts by timeout), $survived survived; $((SECONDS - all_start))s in all"
@@ -505,4 +509,8 @@ awk '{ op = $1; res = substr($0, length($1) + 2); ops[op] = 1
 if ((survived > 0)); then
     echo "Survivors:"
     cat "$WORK/survivors"
+fi
+if [[ $(tree_state) != "$TREE_BEFORE" ]]; then
+    echo "mutants.sh: the library's sources differ from when the run began" >&2
+    exit 1
 fi
