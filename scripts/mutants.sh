@@ -471,6 +471,7 @@ for ((i = 0; i < N; i++)); do
         result="does not compile"
         broken=$((broken + 1))
     else
+        t1=$SECONDS
         rc=0
         run_limited "$LIMIT" "$WORK/test.log" "${CTEST[@]}" || rc=$?
         first=$(grep -m1 -E '\*\*\*(Failed|Timeout|Exception)' "$WORK/test.log" |
@@ -490,7 +491,11 @@ for ((i = 0; i < N; i++)); do
     fi
     restore
     echo "$op ${result%% (*}" >>"$WORK/tally"
-    echo "$result, $((SECONDS - t0))s"
+    if [[ $result == "does not compile" ]]; then
+        echo "$result, $((SECONDS - t0))s"
+    else
+        echo "$result, $((SECONDS - t0))s (build $((t1 - t0))s)"
+    fi
 done
 
 ran=$((killed + survived))
