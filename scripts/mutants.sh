@@ -248,8 +248,7 @@ def functions(masked_lines):
         # Find the closing brace of the body.
         depth, k = 0, j
         while k < n:
-            seg = masked_lines[k] if k != i else masked_lines[k]
-            depth += seg.count("{") - seg.count("}")
+            depth += masked_lines[k].count("{") - masked_lines[k].count("}")
             if depth <= 0 and k >= j:
                 break
             k += 1
@@ -262,8 +261,6 @@ def functions(masked_lines):
             # "T* C::f" splits as "T*", "C::f"; "T *f" as "T", "*f".
             if len(parts) == 2 and parts[1].startswith(("*", "&")):
                 ret += parts[1][0]
-        if ret and "::" in head.rsplit(None, 1)[-1] and head.rsplit(None, 1)[-1].split("::")[-1].startswith("~"):
-            ret = ""
         found.append((i, j, k, ret))
         i = k + 1
     return found
