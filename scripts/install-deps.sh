@@ -4,12 +4,16 @@
 #   install-deps.sh        what the build, tests, benchmarks and examples need
 #                          (libsqlite3-dev only for the book benchmark's yardstick)
 #   install-deps.sh fuzz   that, and clang with libFuzzer (scripts/fuzz.sh)
+#   install-deps.sh mutants  that, and python3 (scripts/mutants.sh)
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config libboost-dev libxerces-c-dev libgtest-dev libgmock-dev
           googletest libbenchmark-dev libsqlite3-dev)
 if [ "${1:-}" = "fuzz" ]; then
     packages+=(clang libclang-rt-14-dev)
+fi
+if [ "${1:-}" = "mutants" ]; then
+    packages+=(python3)
 fi
 
 missing=()
