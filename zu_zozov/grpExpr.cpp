@@ -134,6 +134,10 @@ boost::any CGrpFunc_inSql::calcFunc(const qvtlib::expr::basic_data* /*data*/) co
         ZU_ZOZOV_LOG(zAZir4::LEVEL_ERROR, "CGrpFunc_inSql", e.what());
     } catch (const std::exception& e) {
         ZU_ZOZOV_LOG(zAZir4::LEVEL_ERROR, "CGrpFunc_inSql", e.what());
+    } catch (...) {
+        // The host threw something that is not a std::exception: no text to
+        // report, but the rule goes on for this holding all the same.
+        ZU_ZOZOV_LOG(zAZir4::LEVEL_ERROR, "CGrpFunc_inSql", "inSql 查询失败，原因未知。");
     }
     return no();
 }

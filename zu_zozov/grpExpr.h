@@ -64,9 +64,10 @@ class ZU_ZOZOV_EXPORT CGrpExprHelper {
 // inSql(value, sql): asks the helper provider whether value (number or
 // string) is in the set that the SQL text sql selects.  Yields 1 or 0 as the
 // provider answers (see IHTGroupHelper); 0 without asking when an argument is
-// missing or sql is not a string.  No exception derived from std::exception
-// leaves it: a failure of the provider (no provider installed among them) is
-// logged at "ERROR" and yields 0.
+// missing or sql is not a string.  No exception of any kind leaves it: a
+// failure of the provider (no provider installed among them) is logged at
+// "ERROR" and yields 0; a thrown object that is not a std::exception is
+// logged with a message saying that the reason is unknown.
 class ZU_ZOZOV_EXPORT CGrpFunc_inSql : public qvtlib::expr::CBaseFunc<CGrpFunc_inSql> {
   public:
     CGrpFunc_inSql();

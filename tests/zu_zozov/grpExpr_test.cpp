@@ -60,7 +60,7 @@ class TestData : public basic_data {
 // A host helper that records its calls and answers or throws as told.
 class Host : public IHTGroupHelper {
   public:
-    enum Mode { ANSWER, THROW_BAD_CAST, THROW_RUNTIME };
+    enum Mode { ANSWER, THROW_BAD_CAST, THROW_RUNTIME, THROW_OTHER };
 
     boost::any inSqlCalcFunc(const boost::any& value, const boost::any& sql) override {
         ++calls;
@@ -86,6 +86,7 @@ class Host : public IHTGroupHelper {
     boost::any reply() {
         if (mode == THROW_BAD_CAST) return boost::any(boost::any_cast<int>(boost::any(1.0)));
         if (mode == THROW_RUNTIME) throw std::runtime_error("host failed");
+        if (mode == THROW_OTHER) throw 42;  // not a std::exception
         return answer;
     }
 };
@@ -455,6 +456,13 @@ TEST_F(GrpExprHelperTest, HostFailures) {
     EXPECT_EQ(0.0, number(call(inSql, {str("x"), str("sql")})));
     ASSERT_EQ(1u, log.records().size());
     expectError(log.records()[0], "CGrpFunc_inSql", "host failed");
+    // Not even an exception of another kind leaves inSql.
+    log.clear();
+    m_host->mode = Host::THROW_OTHER;
+    EXPECT_EQ(0.0, number(call(inSql, {str("x"), str("sql")})));
+    ASSERT_EQ(1u, log.records().size());
+    expectError(log.records()[0], "CGrpFunc_inSql", gbk("inSql 查询失败，原因未知。"));
+    m_host->mode = Host::THROW_RUNTIME;
     // inPool lets every other exception through to the evaluation.
     inPool.clear();
     inPool.addParamValue(boost::any(1.0));
