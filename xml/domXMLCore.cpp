@@ -1,5 +1,6 @@
 #include "xml/domXMLCore.h"
 
+#include <utility>
 #include <xercesc/dom/DOMAttr.hpp>
 #include <xercesc/dom/DOMConfiguration.hpp>
 #include <xercesc/dom/DOMError.hpp>
@@ -18,8 +19,6 @@
 #include <xercesc/util/XMLString.hpp>
 #include <xercesc/util/XMLUni.hpp>
 
-#include <utility>
-
 namespace vODodi {
 namespace XML {
 
@@ -32,55 +31,56 @@ namespace {
 const XMLSize_t ENTITY_EXPANSION_LIMIT = 10000;
 
 xercesc::DOMImplementation* domImplementation() {
-  initXerces();
-  static const XMLCh LS[] = {xercesc::chLatin_L, xercesc::chLatin_S, xercesc::chNull};
-  return xercesc::DOMImplementationRegistry::getDOMImplementation(LS);
+    initXerces();
+    static const XMLCh LS[] = {xercesc::chLatin_L, xercesc::chLatin_S, xercesc::chNull};
+    return xercesc::DOMImplementationRegistry::getDOMImplementation(LS);
 }
 
 xercesc::DOMDocument* newDocument() { return domImplementation()->createDocument(); }
 
 // Counts parse errors instead of printing them or throwing.
 class CCountingErrorHandler : public xercesc::ErrorHandler {
- public:
-  void warning(const xercesc::SAXParseException&) override {}
-  void error(const xercesc::SAXParseException&) override { ++m_errors; }
-  void fatalError(const xercesc::SAXParseException&) override { ++m_errors; }
-  void resetErrors() override { m_errors = 0; }
-  int getErrors() const { return m_errors; }
+  public:
+    void warning(const xercesc::SAXParseException&) override {}
+    void error(const xercesc::SAXParseException&) override { ++m_errors; }
+    void fatalError(const xercesc::SAXParseException&) override { ++m_errors; }
+    void resetErrors() override { m_errors = 0; }
+    int getErrors() const { return m_errors; }
 
- private:
-  int m_errors = 0;
+  private:
+    int m_errors = 0;
 };
 
 // Records serialisation errors; writing stops at the first one.
 class CSerializeErrorHandler : public xercesc::DOMErrorHandler {
- public:
-  bool handleError(const xercesc::DOMError& error) override {
-    if (error.getSeverity() == xercesc::DOMError::DOM_SEVERITY_WARNING) return true;
-    m_failed = true;
-    return false;
-  }
-  bool hasFailed() const { return m_failed; }
+  public:
+    bool handleError(const xercesc::DOMError& error) override {
+        if (error.getSeverity() == xercesc::DOMError::DOM_SEVERITY_WARNING) return true;
+        m_failed = true;
+        return false;
+    }
+    bool hasFailed() const { return m_failed; }
 
- private:
-  bool m_failed = false;
+  private:
+    bool m_failed = false;
 };
 
 template <class T>
 struct CReleaser {
-  void operator()(T* object) const { object->release(); }
+    void operator()(T* object) const { object->release(); }
 };
 template <class T>
 using Released = std::unique_ptr<T, CReleaser<T>>;
 
 xercesc::DOMDocument* documentOf(DOMNode* node) {
-  if (node->getNodeType() == DOMNode::DOCUMENT_NODE) return static_cast<xercesc::DOMDocument*>(node);
-  return node->getOwnerDocument();
+    if (node->getNodeType() == DOMNode::DOCUMENT_NODE)
+        return static_cast<xercesc::DOMDocument*>(node);
+    return node->getOwnerDocument();
 }
 
 bool isElementNamed(const DOMNode* node, const XMLCh* tag) {
-  return node->getNodeType() == DOMNode::ELEMENT_NODE &&
-         xercesc::XMLString::equals(node->getNodeName(), tag);
+    return node->getNodeType() == DOMNode::ELEMENT_NODE &&
+           xercesc::XMLString::equals(node->getNodeName(), tag);
 }
 
 }  // namespace
@@ -93,9 +93,9 @@ CDomXMLCoreFilter::CDomXMLCoreFilter(unsigned short nodeType, bool accept)
 CDomXMLCoreFilter::~CDomXMLCoreFilter() = default;
 
 xercesc::DOMNodeFilter::FilterAction CDomXMLCoreFilter::acceptNode(const DOMNode* node) const {
-  if (node == nullptr) return FILTER_REJECT;
-  const bool sameType = node->getNodeType() == m_nodeType;
-  return sameType == m_flag ? FILTER_ACCEPT : FILTER_REJECT;
+    if (node == nullptr) return FILTER_REJECT;
+    const bool sameType = node->getNodeType() == m_nodeType;
+    return sameType == m_flag ? FILTER_ACCEPT : FILTER_REJECT;
 }
 
 // ---------------------------------------------------------------- walker
@@ -109,78 +109,78 @@ CDomXMLCoreWalker& CDomXMLCoreWalker::operator=(const CDomXMLCoreWalker& other) 
 CDomXMLCoreWalker::~CDomXMLCoreWalker() = default;
 
 bool CDomXMLCoreWalker::isVisible(const DOMNode* node) const {
-  if (node->getNodeType() != DOMNode::ELEMENT_NODE) return false;
-  if ((m_whatToShow & xercesc::DOMNodeFilter::SHOW_ELEMENT) == 0) return false;
-  return !m_filter || m_filter->acceptNode(node) == xercesc::DOMNodeFilter::FILTER_ACCEPT;
+    if (node->getNodeType() != DOMNode::ELEMENT_NODE) return false;
+    if ((m_whatToShow & xercesc::DOMNodeFilter::SHOW_ELEMENT) == 0) return false;
+    return !m_filter || m_filter->acceptNode(node) == xercesc::DOMNodeFilter::FILTER_ACCEPT;
 }
 
 std::string CDomXMLCoreWalker::getName() const {
-  return m_cur != nullptr ? fromXMLCh(m_cur->getNodeName()) : std::string();
+    return m_cur != nullptr ? fromXMLCh(m_cur->getNodeName()) : std::string();
 }
 
 bool CDomXMLCoreWalker::getAttr(std::string& value, const std::string& name) const {
-  if (m_cur == nullptr || m_cur->getNodeType() != DOMNode::ELEMENT_NODE) return false;
-  const auto* element = static_cast<const xercesc::DOMElement*>(m_cur);
-  const xercesc::DOMAttr* attr = element->getAttributeNode(CToXMLCh(name).get());
-  if (attr == nullptr) return false;
-  value = fromXMLCh(attr->getValue());
-  return true;
+    if (m_cur == nullptr || m_cur->getNodeType() != DOMNode::ELEMENT_NODE) return false;
+    const auto* element = static_cast<const xercesc::DOMElement*>(m_cur);
+    const xercesc::DOMAttr* attr = element->getAttributeNode(CToXMLCh(name).get());
+    if (attr == nullptr) return false;
+    value = fromXMLCh(attr->getValue());
+    return true;
 }
 
 DOMNode* CDomXMLCoreWalker::moveToVisible(DOMNode* node, DOMNode* (DOMNode::*step)() const) {
-  for (; node != nullptr; node = (node->*step)()) {
-    if (isVisible(node)) return m_cur = node;
-  }
-  return nullptr;
+    for (; node != nullptr; node = (node->*step)()) {
+        if (isVisible(node)) return m_cur = node;
+    }
+    return nullptr;
 }
 
 DOMNode* CDomXMLCoreWalker::firstChild() {
-  if (m_cur == nullptr) return nullptr;
-  return moveToVisible(m_cur->getFirstChild(), &DOMNode::getNextSibling);
+    if (m_cur == nullptr) return nullptr;
+    return moveToVisible(m_cur->getFirstChild(), &DOMNode::getNextSibling);
 }
 
 DOMNode* CDomXMLCoreWalker::lastChild() {
-  if (m_cur == nullptr) return nullptr;
-  return moveToVisible(m_cur->getLastChild(), &DOMNode::getPreviousSibling);
+    if (m_cur == nullptr) return nullptr;
+    return moveToVisible(m_cur->getLastChild(), &DOMNode::getPreviousSibling);
 }
 
 DOMNode* CDomXMLCoreWalker::nextSibling() {
-  if (m_cur == nullptr) return nullptr;
-  return moveToVisible(m_cur->getNextSibling(), &DOMNode::getNextSibling);
+    if (m_cur == nullptr) return nullptr;
+    return moveToVisible(m_cur->getNextSibling(), &DOMNode::getNextSibling);
 }
 
 DOMNode* CDomXMLCoreWalker::preSibling() {
-  if (m_cur == nullptr) return nullptr;
-  return moveToVisible(m_cur->getPreviousSibling(), &DOMNode::getPreviousSibling);
+    if (m_cur == nullptr) return nullptr;
+    return moveToVisible(m_cur->getPreviousSibling(), &DOMNode::getPreviousSibling);
 }
 
 DOMNode* CDomXMLCoreWalker::parentNode() {
-  if (m_cur == nullptr) return nullptr;
-  DOMNode* parent = m_cur->getParentNode();
-  if (parent == nullptr) return nullptr;
-  return m_cur = parent;
+    if (m_cur == nullptr) return nullptr;
+    DOMNode* parent = m_cur->getParentNode();
+    if (parent == nullptr) return nullptr;
+    return m_cur = parent;
 }
 
 DOMNode* CDomXMLCoreWalker::appendChild(DOMNode* node) {
-  if (m_cur == nullptr || node == nullptr || documentOf(m_cur) != node->getOwnerDocument()) {
-    return nullptr;
-  }
-  try {
-    return m_cur->appendChild(node);
-  } catch (const xercesc::DOMException&) {
-    return nullptr;
-  }
+    if (m_cur == nullptr || node == nullptr || documentOf(m_cur) != node->getOwnerDocument()) {
+        return nullptr;
+    }
+    try {
+        return m_cur->appendChild(node);
+    } catch (const xercesc::DOMException&) {
+        return nullptr;
+    }
 }
 
 DOMNode* CDomXMLCoreWalker::appendSibling(DOMNode* node) {
-  if (m_cur == nullptr || node == nullptr || node == m_cur) return nullptr;
-  DOMNode* parent = m_cur->getParentNode();
-  if (parent == nullptr || documentOf(m_cur) != node->getOwnerDocument()) return nullptr;
-  try {
-    return parent->insertBefore(node, m_cur->getNextSibling());
-  } catch (const xercesc::DOMException&) {
-    return nullptr;
-  }
+    if (m_cur == nullptr || node == nullptr || node == m_cur) return nullptr;
+    DOMNode* parent = m_cur->getParentNode();
+    if (parent == nullptr || documentOf(m_cur) != node->getOwnerDocument()) return nullptr;
+    try {
+        return parent->insertBefore(node, m_cur->getNextSibling());
+    } catch (const xercesc::DOMException&) {
+        return nullptr;
+    }
 }
 
 // ---------------------------------------------------------------- document
@@ -190,124 +190,124 @@ CDomXMLCore::CDomXMLCore() : m_doc(newDocument()) {}
 CDomXMLCore::~CDomXMLCore() { m_doc->release(); }
 
 bool CDomXMLCore::input(const std::string& xml) {
-  try {
-    xercesc::XercesDOMParser parser;
-    parser.setValidationScheme(xercesc::XercesDOMParser::Val_Never);
-    parser.setDoNamespaces(false);
-    parser.setDoSchema(false);
-    parser.setLoadExternalDTD(false);
-    parser.setDisableDefaultEntityResolution(true);
-    parser.setCreateEntityReferenceNodes(false);
-    xercesc::SecurityManager limits;
-    limits.setEntityExpansionLimit(ENTITY_EXPANSION_LIMIT);
-    parser.setSecurityManager(&limits);
-    CCountingErrorHandler errors;
-    parser.setErrorHandler(&errors);
+    try {
+        xercesc::XercesDOMParser parser;
+        parser.setValidationScheme(xercesc::XercesDOMParser::Val_Never);
+        parser.setDoNamespaces(false);
+        parser.setDoSchema(false);
+        parser.setLoadExternalDTD(false);
+        parser.setDisableDefaultEntityResolution(true);
+        parser.setCreateEntityReferenceNodes(false);
+        xercesc::SecurityManager limits;
+        limits.setEntityExpansionLimit(ENTITY_EXPANSION_LIMIT);
+        parser.setSecurityManager(&limits);
+        CCountingErrorHandler errors;
+        parser.setErrorHandler(&errors);
 
-    static const char SYSTEM_ID[] = "zu_zozov-input";
-    xercesc::MemBufInputSource source(reinterpret_cast<const XMLByte*>(xml.data()), xml.size(),
-                                      SYSTEM_ID, false);
-    parser.parse(source);
-    if (errors.getErrors() > 0 || parser.getErrorCount() > 0) return false;
-    xercesc::DOMDocument* parsed = parser.adoptDocument();
-    if (parsed == nullptr) return false;
-    if (parsed->getDocumentElement() == nullptr) {
-      parsed->release();
-      return false;
+        static const char SYSTEM_ID[] = "zu_zozov-input";
+        xercesc::MemBufInputSource source(reinterpret_cast<const XMLByte*>(xml.data()), xml.size(),
+                                          SYSTEM_ID, false);
+        parser.parse(source);
+        if (errors.getErrors() > 0 || parser.getErrorCount() > 0) return false;
+        xercesc::DOMDocument* parsed = parser.adoptDocument();
+        if (parsed == nullptr) return false;
+        if (parsed->getDocumentElement() == nullptr) {
+            parsed->release();
+            return false;
+        }
+        m_doc->release();
+        m_doc = parsed;
+        return true;
+    } catch (...) {
+        // XMLException, DOMException, OutOfMemoryException, a panic: not parsed.
+        return false;
     }
-    m_doc->release();
-    m_doc = parsed;
-    return true;
-  } catch (...) {
-    // XMLException, DOMException, OutOfMemoryException, a panic: not parsed.
-    return false;
-  }
 }
 
 bool CDomXMLCore::output(std::string& xml) const {
-  if (empty()) return false;
-  try {
-    xercesc::DOMImplementation* implementation = domImplementation();
-    Released<xercesc::DOMLSSerializer> serializer(implementation->createLSSerializer());
-    Released<xercesc::DOMLSOutput> target(implementation->createLSOutput());
-    CSerializeErrorHandler errors;
-    xercesc::DOMConfiguration* config = serializer->getDomConfig();
-    config->setParameter(xercesc::XMLUni::fgDOMErrorHandler, &errors);
-    config->setParameter(xercesc::XMLUni::fgDOMXMLDeclaration, true);
-    static const XMLCh GBK[] = {xercesc::chLatin_G, xercesc::chLatin_B, xercesc::chLatin_K,
-                                xercesc::chNull};
-    target->setEncoding(GBK);
-    xercesc::MemBufFormatTarget buffer;
-    target->setByteStream(&buffer);
-    if (!serializer->write(m_doc, target.get()) || errors.hasFailed()) return false;
-    xml.assign(reinterpret_cast<const char*>(buffer.getRawBuffer()), buffer.getLen());
-    return true;
-  } catch (...) {
-    return false;
-  }
+    if (empty()) return false;
+    try {
+        xercesc::DOMImplementation* implementation = domImplementation();
+        Released<xercesc::DOMLSSerializer> serializer(implementation->createLSSerializer());
+        Released<xercesc::DOMLSOutput> target(implementation->createLSOutput());
+        CSerializeErrorHandler errors;
+        xercesc::DOMConfiguration* config = serializer->getDomConfig();
+        config->setParameter(xercesc::XMLUni::fgDOMErrorHandler, &errors);
+        config->setParameter(xercesc::XMLUni::fgDOMXMLDeclaration, true);
+        static const XMLCh GBK[] = {xercesc::chLatin_G, xercesc::chLatin_B, xercesc::chLatin_K,
+                                    xercesc::chNull};
+        target->setEncoding(GBK);
+        xercesc::MemBufFormatTarget buffer;
+        target->setByteStream(&buffer);
+        if (!serializer->write(m_doc, target.get()) || errors.hasFailed()) return false;
+        xml.assign(reinterpret_cast<const char*>(buffer.getRawBuffer()), buffer.getLen());
+        return true;
+    } catch (...) {
+        return false;
+    }
 }
 
 bool CDomXMLCore::empty() const { return m_doc->getDocumentElement() == nullptr; }
 
 bool CDomXMLCore::reset() {
-  xercesc::DOMDocument* fresh = newDocument();
-  m_doc->release();
-  m_doc = fresh;
-  return true;
+    xercesc::DOMDocument* fresh = newDocument();
+    m_doc->release();
+    m_doc = fresh;
+    return true;
 }
 
 CDomXMLCoreWalker CDomXMLCore::root(unsigned long whatToShow, xercesc::DOMNodeFilter* filter,
                                     bool /*expandEntityReferences*/) const {
-  std::shared_ptr<xercesc::DOMNodeFilter> owned(filter);
-  return CDomXMLCoreWalker(m_doc->getDocumentElement(), whatToShow, std::move(owned));
+    std::shared_ptr<xercesc::DOMNodeFilter> owned(filter);
+    return CDomXMLCoreWalker(m_doc->getDocumentElement(), whatToShow, std::move(owned));
 }
 
 DOMNode* CDomXMLCore::childTag(const DOMNode* parent, const std::string& tag) const {
-  if (parent == nullptr) return nullptr;
-  const CToXMLCh name(tag);
-  for (DOMNode* node = parent->getFirstChild(); node != nullptr; node = node->getNextSibling()) {
-    if (isElementNamed(node, name.get())) return node;
-  }
-  return nullptr;
+    if (parent == nullptr) return nullptr;
+    const CToXMLCh name(tag);
+    for (DOMNode* node = parent->getFirstChild(); node != nullptr; node = node->getNextSibling()) {
+        if (isElementNamed(node, name.get())) return node;
+    }
+    return nullptr;
 }
 
 void CDomXMLCore::childTags(std::vector<DOMNode*>& out, const DOMNode* parent,
                             const std::string& tag) const {
-  out.clear();
-  if (parent == nullptr) return;
-  const CToXMLCh name(tag);
-  for (DOMNode* node = parent->getFirstChild(); node != nullptr; node = node->getNextSibling()) {
-    if (isElementNamed(node, name.get())) out.push_back(node);
-  }
+    out.clear();
+    if (parent == nullptr) return;
+    const CToXMLCh name(tag);
+    for (DOMNode* node = parent->getFirstChild(); node != nullptr; node = node->getNextSibling()) {
+        if (isElementNamed(node, name.get())) out.push_back(node);
+    }
 }
 
 xercesc::DOMElement* CDomXMLCore::createElement(const std::string& tag) {
-  try {
-    return m_doc->createElement(CToXMLCh(tag).get());
-  } catch (const xercesc::DOMException&) {
-    return nullptr;
-  }
+    try {
+        return m_doc->createElement(CToXMLCh(tag).get());
+    } catch (const xercesc::DOMException&) {
+        return nullptr;
+    }
 }
 
 bool CDomXMLCore::setRoot(DOMNode* node) {
-  if (node == nullptr || node->getNodeType() != DOMNode::ELEMENT_NODE ||
-      node->getOwnerDocument() != m_doc) {
-    return false;
-  }
-  try {
-    xercesc::DOMElement* old = m_doc->getDocumentElement();
-    if (old == node) return true;
-    // The old root stays owned by the document (unlinked), so pointers into it
-    // that callers still hold do not dangle.
-    if (old != nullptr) {
-      m_doc->replaceChild(node, old);
-    } else {
-      m_doc->appendChild(node);
+    if (node == nullptr || node->getNodeType() != DOMNode::ELEMENT_NODE ||
+        node->getOwnerDocument() != m_doc) {
+        return false;
     }
-    return m_doc->getDocumentElement() == node;
-  } catch (const xercesc::DOMException&) {
-    return false;
-  }
+    try {
+        xercesc::DOMElement* old = m_doc->getDocumentElement();
+        if (old == node) return true;
+        // The old root stays owned by the document (unlinked), so pointers into it
+        // that callers still hold do not dangle.
+        if (old != nullptr) {
+            m_doc->replaceChild(node, old);
+        } else {
+            m_doc->appendChild(node);
+        }
+        return m_doc->getDocumentElement() == node;
+    } catch (const xercesc::DOMException&) {
+        return false;
+    }
 }
 
 }  // namespace XML
