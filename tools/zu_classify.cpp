@@ -352,8 +352,11 @@ int run(const Options& o) {
     if (!o.exportPath.empty()) {
         vODodi::XML::CDomXMLCore out;
         std::string xml;
-        if (!tree->toXML(out, true) || !out.output(xml)) {
+        if (!tree->toXML(out, true)) {
             throw std::runtime_error("cannot export the tree: " + toUtf8(tree->getErrorInfo()));
+        }
+        if (!out.output(xml)) {
+            throw std::runtime_error("cannot export the tree: " + toUtf8(out.getError()));
         }
         std::ofstream file(o.exportPath, std::ios::binary);
         file << xml;

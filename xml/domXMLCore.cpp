@@ -1,5 +1,6 @@
 #include "xml/domXMLCore.h"
 
+#include <sstream>
 #include <utility>
 #include <xercesc/dom/DOMAttr.hpp>
 #include <xercesc/dom/DOMConfiguration.hpp>
@@ -76,6 +77,30 @@ xercesc::DOMDocument* documentOf(DOMNode* node) {
     if (node->getNodeType() == DOMNode::DOCUMENT_NODE)
         return static_cast<xercesc::DOMDocument*>(node);
     return node->getOwnerDocument();
+}
+
+// The number of nodes on the longest path from the document down to a leaf
+// (the document node not counted), walked along the links without recursion.
+int nestingDepth(const DOMNode* doc) {
+    int depth = 0;
+    int deepest = 0;
+    const DOMNode* node = doc->getFirstChild();
+    if (node != nullptr) depth = 1;
+    while (node != nullptr) {
+        if (depth > deepest) deepest = depth;
+        if (node->getFirstChild() != nullptr) {
+            node = node->getFirstChild();
+            ++depth;
+            continue;
+        }
+        while (node != nullptr && node->getNextSibling() == nullptr) {
+            node = node->getParentNode();
+            --depth;
+            if (node == doc) node = nullptr;
+        }
+        if (node != nullptr) node = node->getNextSibling();
+    }
+    return deepest;
 }
 
 bool isElementNamed(const DOMNode* node, const XMLCh* tag) {
@@ -185,6 +210,8 @@ DOMNode* CDomXMLCoreWalker::appendSibling(DOMNode* node) {
 
 // ---------------------------------------------------------------- document
 
+const int CDomXMLCore::MAX_OUTPUT_DEPTH;
+
 CDomXMLCore::CDomXMLCore() : m_doc(newDocument()) {}
 
 CDomXMLCore::~CDomXMLCore() { m_doc->release(); }
@@ -225,7 +252,17 @@ bool CDomXMLCore::input(const std::string& xml) {
 }
 
 bool CDomXMLCore::output(std::string& xml) const {
-    if (empty()) return false;
+    m_error.clear();
+    if (empty()) {
+        m_error = "文档没有根元素，无法输出。";
+        return false;
+    }
+    if (nestingDepth(m_doc) > MAX_OUTPUT_DEPTH) {
+        std::ostringstream text;
+        text << "文档嵌套超过" << MAX_OUTPUT_DEPTH << "层，无法输出。";
+        m_error = text.str();
+        return false;
+    }
     try {
         xercesc::DOMImplementation* implementation = domImplementation();
         Released<xercesc::DOMLSSerializer> serializer(implementation->createLSSerializer());
@@ -239,10 +276,14 @@ bool CDomXMLCore::output(std::string& xml) const {
         target->setEncoding(GBK);
         xercesc::MemBufFormatTarget buffer;
         target->setByteStream(&buffer);
-        if (!serializer->write(m_doc, target.get()) || errors.hasFailed()) return false;
+        if (!serializer->write(m_doc, target.get()) || errors.hasFailed()) {
+            m_error = "文档无法序列化。";
+            return false;
+        }
         xml.assign(reinterpret_cast<const char*>(buffer.getRawBuffer()), buffer.getLen());
         return true;
     } catch (...) {
+        m_error = "文档无法序列化。";
         return false;
     }
 }

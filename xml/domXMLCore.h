@@ -139,6 +139,12 @@ class ZU_ZOZOV_EXPORT CDomXMLCore {
     // Serialises the document into xml: an XML declaration naming GBK, then the
     // document in GBK.  False (xml untouched) when it cannot be written.
     bool output(std::string& xml) const;
+    // The deepest nesting output writes: the serialiser behind it recurses
+    // once per level (about 130 bytes of stack each), so deeper documents are
+    // refused rather than left to overflow a host thread's 1 MiB stack.
+    static const int MAX_OUTPUT_DEPTH = 4000;
+    // Why the last output failed, GBK; empty after a successful one.
+    const std::string& getError() const { return m_error; }
 
     // True when the document has no root element.
     bool empty() const;
@@ -175,6 +181,7 @@ class ZU_ZOZOV_EXPORT CDomXMLCore {
 
   private:
     xercesc::DOMDocument* m_doc;
+    mutable std::string m_error;
 };
 
 }  // namespace XML

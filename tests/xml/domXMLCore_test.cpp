@@ -7,6 +7,7 @@
 #include <xercesc/dom/DOMElement.hpp>
 
 #include "support/gbk.h"
+#include "support/smallStack.h"
 
 namespace {
 
@@ -86,8 +87,31 @@ TEST(DomXMLCore, OutputDeclaresGbkAndRoundTripsThroughInput) {
     EXPECT_EQ(thaiXml, thaiSecond);
 
     std::string untouched = "keep";
-    EXPECT_FALSE(CDomXMLCore().output(untouched)) << "an empty document has nothing to write";
+    CDomXMLCore empty;
+    EXPECT_FALSE(empty.output(untouched)) << "an empty document has nothing to write";
     EXPECT_EQ("keep", untouched);
+    EXPECT_EQ(testsupport::gbk("文档没有根元素，无法输出。"), empty.getError());
+
+    // The serialiser recurses once per level: a document as deep as output
+    // takes is written on a host thread's 1 MiB stack, one level more is
+    // refused with a reason instead of overflowing the stack.
+    testsupport::onSmallStack([] {
+        for (int depth : {CDomXMLCore::MAX_OUTPUT_DEPTH, CDomXMLCore::MAX_OUTPUT_DEPTH + 1}) {
+            std::string text;
+            for (int i = 0; i < depth; ++i) text += "<a>";
+            for (int i = 0; i < depth; ++i) text += "</a>";
+            CDomXMLCore deep;
+            ASSERT_TRUE(deep.input(text));
+            const bool fits = depth <= CDomXMLCore::MAX_OUTPUT_DEPTH;
+            std::string xml = "keep";
+            EXPECT_EQ(fits, deep.output(xml)) << depth;
+            EXPECT_EQ(fits ? std::string() : testsupport::gbk("文档嵌套超过4000层，无法输出。"),
+                      deep.getError());
+            if (!fits) {
+                EXPECT_EQ("keep", xml);
+            }
+        }
+    });
 }
 
 TEST(DomXMLCore, MalformedOrUnsafeInputFailsSilentlyAndKeepsTheDocument) {
