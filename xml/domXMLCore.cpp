@@ -103,6 +103,57 @@ int nestingDepth(const DOMNode* doc) {
     return deepest;
 }
 
+enum GbkForm { NOT_GBK, GBK, GB18030 };
+
+// Whether the document was read as GBK (or one of its subsets), as GB18030
+// (its superset with four-byte sequences), or as something else.
+GbkForm gbkForm(const XMLCh* encoding) {
+    if (encoding == nullptr) return NOT_GBK;
+    std::string name;
+    for (const XMLCh* c = encoding; *c != 0; ++c) {
+        if (*c > 0x7F) return NOT_GBK;
+        char ch = static_cast<char>(*c);
+        if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+        if (ch == '_') ch = '-';
+        name += ch;
+    }
+    if (name == "GB18030") return GB18030;
+    static const char* const family[] = {"GBK",   "GB2312",      "CP936",          "MS936",
+                                         "X-GBK", "WINDOWS-936", "EUC-CN",         "CSGB2312",
+                                         "CN-GB", "GB-2312-80",  "CSISO58GB231280"};
+    for (const char* known : family) {
+        if (name == known) return GBK;
+    }
+    return NOT_GBK;
+}
+
+// Whether every byte of text belongs to a GBK character: one byte up to 0x80,
+// or a lead byte 0x81..0xFE with a trail byte 0x40..0xFE other than 0x7F
+// (with `fourByte`, also GB18030's lead, digit, lead, digit sequences).
+bool isWellFormedGbk(const std::string& text, bool fourByte) {
+    const unsigned char* p = reinterpret_cast<const unsigned char*>(text.data());
+    const unsigned char* const end = p + text.size();
+    while (p != end) {
+        const unsigned char b = *p;
+        if (b <= 0x80) {
+            ++p;
+            continue;
+        }
+        if (b == 0xFF || end - p < 2) return false;
+        const unsigned char t = p[1];
+        if (t >= 0x40 && t <= 0xFE && t != 0x7F) {
+            p += 2;
+            continue;
+        }
+        if (!fourByte || end - p < 4 || t < 0x30 || t > 0x39 || p[2] < 0x81 || p[2] > 0xFE ||
+            p[3] < 0x30 || p[3] > 0x39) {
+            return false;
+        }
+        p += 4;
+    }
+    return true;
+}
+
 bool isElementNamed(const DOMNode* node, const XMLCh* tag) {
     return node->getNodeType() == DOMNode::ELEMENT_NODE &&
            xercesc::XMLString::equals(node->getNodeName(), tag);
@@ -239,6 +290,14 @@ bool CDomXMLCore::input(const std::string& xml) {
         xercesc::DOMDocument* parsed = parser.adoptDocument();
         if (parsed == nullptr) return false;
         if (parsed->getDocumentElement() == nullptr) {
+            parsed->release();
+            return false;
+        }
+        // The GBK decoder puts a replacement character where a byte sequence
+        // is not GBK: two different codes could come out as one.  Such text
+        // is refused instead of being read changed.
+        const GbkForm form = gbkForm(parsed->getInputEncoding());
+        if (form != NOT_GBK && !isWellFormedGbk(xml, form == GB18030)) {
             parsed->release();
             return false;
         }

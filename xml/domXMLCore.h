@@ -134,7 +134,9 @@ class ZU_ZOZOV_EXPORT CDomXMLCore {
 
     // Parses xml into this document, replacing what it held, and returns true.
     // On malformed text returns false and leaves the document as it was;
-    // nothing is printed.
+    // nothing is printed.  Text read as GBK must be well-formed GBK: a byte
+    // sequence that is not a GBK character fails the input rather than being
+    // read as a replacement character.
     bool input(const std::string& xml);
     // Serialises the document into xml: an XML declaration naming GBK, then the
     // document in GBK.  False (xml untouched) when it cannot be written.
