@@ -14,14 +14,15 @@
 // or the tree's destructor), never with delete.  Nodes made with plain new
 // (clone()) are freed with the static CNode<T>::destroy.
 //
-// Every walk over a tree (size, destroy, checkCircle) is iterative, so long
-// sibling chains and deep nesting do not use the call stack.
+// Every walk over a tree (size, destroy, checkCircle, dump) is iterative, so
+// long sibling chains and deep nesting do not use the call stack.
 //
 // Thread-safety: none.  A tree, its pool and its nodes belong to one thread at
 // a time.
 #ifndef ZU_ZOZOV_COMMON_TREE_H
 #define ZU_ZOZOV_COMMON_TREE_H
 
+#include <algorithm>
 #include <cstddef>
 #include <exception>
 #include <map>
@@ -518,12 +519,24 @@ class CTree {
     pool_type m_pool;
 };
 
+// Each node's key row in the "node_attr" table of the row its parent's key
+// gave, the nodes in pre-order (a node, then its children's subtrees in child
+// order): what a node-by-node recursion does, with a heap stack.
 template <class T>
 void CNode<T>::dump(tuple& r) const {
     if (!r.getOwner() || !r.getOwner()->isEnabled()) return;
-    table<tuple>& attrs = r.subTable("node_attr");
-    tuple& key = dumpKey(attrs);
-    for (const T* c = m_child; c; c = c->m_nextSibling) c->dump(key);
+    std::vector<std::pair<const CNode*, tuple*> > pending;
+    pending.push_back(std::make_pair(this, &r));
+    while (!pending.empty()) {
+        const CNode* n = pending.back().first;
+        tuple* row = pending.back().second;
+        pending.pop_back();
+        tuple& key = n->dumpKey(row->subTable("node_attr"));
+        const std::size_t mark = pending.size();
+        for (const T* c = n->m_child; c; c = c->m_nextSibling)
+            pending.push_back(std::make_pair(c, &key));
+        std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(mark), pending.end());
+    }
 }
 
 }  // namespace common
