@@ -19,11 +19,11 @@
 // tree with its holdings as XML.
 //
 // Output is UTF-8; the library's own texts are GBK and are converted here.
+#include <dirent.h>
 #include <iconv.h>
 
 #include <algorithm>
 #include <cstdlib>
-#include <dirent.h>
 #include <fstream>
 #include <iomanip>
 #include <iostream>
@@ -75,7 +75,7 @@ std::string readFile(const std::string& path) {
 
 // Answers the library's questions from the rules loaded from disk.
 class CFileGroupData : public qvt::ht::IHTGroupData {
-public:
+  public:
     std::map<std::string, std::unique_ptr<CGrpRule>> rules;
 
     CPropDic* getPropDic(const std::string&) override { return nullptr; }
@@ -93,7 +93,7 @@ public:
 
 // The command line has no database or instrument pools behind it.
 class CNoSqlHelper : public qvt::ht::IHTGroupHelper {
-public:
+  public:
     boost::any inSqlCalcFunc(const boost::any&, const boost::any&) override {
         throw std::runtime_error("inSql needs a database; zu_classify has none");
     }
@@ -202,16 +202,26 @@ Options parseArgs(int argc, char** argv) {
             if (i + 1 >= argc) throw std::runtime_error(a + " needs a value");
             into = argv[++i];
         };
-        if (a == "--rules") value(o.rulesDir);
-        else if (a == "--book") value(o.book);
-        else if (a == "--tree") value(o.tree);
-        else if (a == "--export") value(o.exportPath);
-        else if (a == "--summary") o.summaryOnly = true;
-        else if (a == "--quiet") o.quiet = true;
-        else if (a == "-h" || a == "--help") { usage(std::cout); std::exit(0); }
-        else throw std::runtime_error("unknown argument " + a);
+        if (a == "--rules")
+            value(o.rulesDir);
+        else if (a == "--book")
+            value(o.book);
+        else if (a == "--tree")
+            value(o.tree);
+        else if (a == "--export")
+            value(o.exportPath);
+        else if (a == "--summary")
+            o.summaryOnly = true;
+        else if (a == "--quiet")
+            o.quiet = true;
+        else if (a == "-h" || a == "--help") {
+            usage(std::cout);
+            std::exit(0);
+        } else
+            throw std::runtime_error("unknown argument " + a);
     }
-    if (o.rulesDir.empty() || o.book.empty()) throw std::runtime_error("--rules and --book are required");
+    if (o.rulesDir.empty() || o.book.empty())
+        throw std::runtime_error("--rules and --book are required");
     if (!o.exportPath.empty() && o.tree.empty()) throw std::runtime_error("--export needs --tree");
     return o;
 }
@@ -246,7 +256,8 @@ int run(const Options& o) {
         });
 
     auto data = boost::shared_ptr<CFileGroupData>(new CFileGroupData);
-    qvt::ht::CGrpExprHelper::setHelperProvider(boost::shared_ptr<qvt::ht::IHTGroupHelper>(new CNoSqlHelper));
+    qvt::ht::CGrpExprHelper::setHelperProvider(
+        boost::shared_ptr<qvt::ht::IHTGroupHelper>(new CNoSqlHelper));
 
     std::vector<CGrpRule*> order;
     for (const std::string& file : listRuleFiles(o.rulesDir)) {
@@ -260,7 +271,8 @@ int run(const Options& o) {
         std::string code = file.substr(0, file.size() - 4), name;
         root.getAttr(code, "Code");
         if (!root.getAttr(name, "Name")) name = code;
-        if (data->rules.count(code)) throw std::runtime_error(path + ": a second rule " + toUtf8(code));
+        if (data->rules.count(code))
+            throw std::runtime_error(path + ": a second rule " + toUtf8(code));
 
         std::unique_ptr<CGrpRule> rule(new CGrpRule);
         rule->setCode(code);
@@ -295,7 +307,8 @@ int run(const Options& o) {
     std::map<std::string, CGroupInstrument> holds;
     if (!o.tree.empty()) {
         vODodi::XML::CDomXMLCore defDoc;
-        if (!defDoc.input(readFile(o.tree))) throw std::runtime_error(o.tree + ": not well-formed XML");
+        if (!defDoc.input(readFile(o.tree)))
+            throw std::runtime_error(o.tree + ": not well-formed XML");
         qvt::ht::CXDefTree defs;
         if (!defs.build(defDoc)) {
             throw std::runtime_error(o.tree + ": " + toUtf8(defs.getErrorInfo()));
@@ -339,8 +352,11 @@ int run(const Options& o) {
     if (!o.exportPath.empty()) {
         vODodi::XML::CDomXMLCore out;
         std::string xml;
-        if (!tree->toXML(out, true) || !out.output(xml)) {
+        if (!tree->toXML(out, true)) {
             throw std::runtime_error("cannot export the tree: " + toUtf8(tree->getErrorInfo()));
+        }
+        if (!out.output(xml)) {
+            throw std::runtime_error("cannot export the tree: " + toUtf8(out.getError()));
         }
         std::ofstream file(o.exportPath, std::ios::binary);
         file << xml;

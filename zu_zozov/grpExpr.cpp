@@ -120,9 +120,7 @@ bool CGrpFunc_inSql::checkParamType(unsigned int i, boost::any& t) const {
     return checkValueThenDeclared(*this, i, t);
 }
 
-std::string CGrpFunc_inSql::getDeclareInfo() const {
-    return "inSql(整数／浮点数／字符串, 字符串)";
-}
+std::string CGrpFunc_inSql::getDeclareInfo() const { return "inSql(整数／浮点数／字符串, 字符串)"; }
 
 boost::any CGrpFunc_inSql::calcFunc(const qvtlib::expr::basic_data* /*data*/) const {
     const Values& values = getParamValues();
@@ -136,6 +134,10 @@ boost::any CGrpFunc_inSql::calcFunc(const qvtlib::expr::basic_data* /*data*/) co
         ZU_ZOZOV_LOG(zAZir4::LEVEL_ERROR, "CGrpFunc_inSql", e.what());
     } catch (const std::exception& e) {
         ZU_ZOZOV_LOG(zAZir4::LEVEL_ERROR, "CGrpFunc_inSql", e.what());
+    } catch (...) {
+        // The host threw something that is not a std::exception: no text to
+        // report, but the rule goes on for this holding all the same.
+        ZU_ZOZOV_LOG(zAZir4::LEVEL_ERROR, "CGrpFunc_inSql", "inSql 查询失败，原因未知。");
     }
     return no();
 }
@@ -219,23 +221,23 @@ boost::any CGrpFunc_inPool::calcFunc(const qvtlib::expr::basic_data* data) const
 
 // ---------------------------------------------------------------- ranking
 
-#define ZU_ZOZOV_RANKING_FUNCTION(NAME, DECLARATION)                                \
-    CGrpFunc_##NAME::CGrpFunc_##NAME() {                                           \
-        if (isInited()) return;                                                    \
-        setFuncName(#NAME);                                                        \
-        setReturnType(boost::any(0.0));                                            \
-        setParamNum(3);                                                            \
-        addParamType(boost::any(0.0));                                             \
-        addParamType(boost::any(0.0));                                             \
-        addParamType(boost::any(0.0));                                             \
-        setInited(true);                                                           \
-    }                                                                              \
-    bool CGrpFunc_##NAME::checkParamType(unsigned int i, boost::any& t) const {    \
-        return checkValueThenDeclared(*this, i, t);                                \
-    }                                                                              \
-    std::string CGrpFunc_##NAME::getDeclareInfo() const { return DECLARATION; }    \
+#define ZU_ZOZOV_RANKING_FUNCTION(NAME, DECLARATION)                              \
+    CGrpFunc_##NAME::CGrpFunc_##NAME() {                                          \
+        if (isInited()) return;                                                   \
+        setFuncName(#NAME);                                                       \
+        setReturnType(boost::any(0.0));                                           \
+        setParamNum(3);                                                           \
+        addParamType(boost::any(0.0));                                            \
+        addParamType(boost::any(0.0));                                            \
+        addParamType(boost::any(0.0));                                            \
+        setInited(true);                                                          \
+    }                                                                             \
+    bool CGrpFunc_##NAME::checkParamType(unsigned int i, boost::any& t) const {   \
+        return checkValueThenDeclared(*this, i, t);                               \
+    }                                                                             \
+    std::string CGrpFunc_##NAME::getDeclareInfo() const { return DECLARATION; }   \
     boost::any CGrpFunc_##NAME::calcFunc(const qvtlib::expr::basic_data*) const { \
-        return boost::any();                                                       \
+        return boost::any();                                                      \
     }
 
 ZU_ZOZOV_RANKING_FUNCTION(ascPerc, "ascPerc(整数／浮点数／字符串, 浮点数, 浮点数)")

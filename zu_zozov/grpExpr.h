@@ -38,7 +38,7 @@ namespace ht {
 
 // The process-wide helper provider for inSql and inPool.  Static members only.
 class ZU_ZOZOV_EXPORT CGrpExprHelper {
-public:
+  public:
     // Installs helper, shared with the caller; the previous helper loses this
     // reference.  An empty pointer uninstalls the helper.  The library drops
     // its reference when it is unloaded.
@@ -55,7 +55,7 @@ public:
     static boost::any inPoolCalcFuncHelper(const qvtlib::expr::basic_data* data,
                                            const boost::any& poolId);
 
-private:
+  private:
     CGrpExprHelper() = delete;
 
     static boost::shared_ptr<IHTGroupHelper> m_helper;
@@ -64,11 +64,12 @@ private:
 // inSql(value, sql): asks the helper provider whether value (number or
 // string) is in the set that the SQL text sql selects.  Yields 1 or 0 as the
 // provider answers (see IHTGroupHelper); 0 without asking when an argument is
-// missing or sql is not a string.  No exception derived from std::exception
-// leaves it: a failure of the provider (no provider installed among them) is
-// logged at "ERROR" and yields 0.
+// missing or sql is not a string.  No exception of any kind leaves it: a
+// failure of the provider (no provider installed among them) is logged at
+// "ERROR" and yields 0; a thrown object that is not a std::exception is
+// logged with a message saying that the reason is unknown.
 class ZU_ZOZOV_EXPORT CGrpFunc_inSql : public qvtlib::expr::CBaseFunc<CGrpFunc_inSql> {
-public:
+  public:
     CGrpFunc_inSql();
     // Position 0: a number or a string; 1: a string; others refused.
     bool checkParamType(unsigned int i, boost::any& t) const override;
@@ -83,7 +84,7 @@ public:
 // A value that is neither a string nor a double is logged at "ERROR" and
 // yields 0.
 class ZU_ZOZOV_EXPORT CGrpFunc_inColl : public qvtlib::expr::CBaseFunc<CGrpFunc_inColl> {
-public:
+  public:
     CGrpFunc_inColl();
     // Position 0: a number or a string; 1: a string; others refused.
     bool checkParamType(unsigned int i, boost::any& t) const override;
@@ -97,7 +98,7 @@ public:
 // A boost::bad_any_cast from the provider is logged and yields 0; any other
 // exception (no provider installed among them) propagates.
 class ZU_ZOZOV_EXPORT CGrpFunc_inPool : public qvtlib::expr::CBaseFunc<CGrpFunc_inPool> {
-public:
+  public:
     CGrpFunc_inPool();
     // Position 0: a number; others refused.
     bool checkParamType(unsigned int i, boost::any& t) const override;
@@ -109,7 +110,7 @@ public:
 // string; then two numbers) but compute nothing: a call evaluates to an empty
 // value.
 class ZU_ZOZOV_EXPORT CGrpFunc_ascPerc : public qvtlib::expr::CBaseFunc<CGrpFunc_ascPerc> {
-public:
+  public:
     CGrpFunc_ascPerc();
     bool checkParamType(unsigned int i, boost::any& t) const override;
     std::string getDeclareInfo() const override;
@@ -117,7 +118,7 @@ public:
 };
 
 class ZU_ZOZOV_EXPORT CGrpFunc_descPerc : public qvtlib::expr::CBaseFunc<CGrpFunc_descPerc> {
-public:
+  public:
     CGrpFunc_descPerc();
     bool checkParamType(unsigned int i, boost::any& t) const override;
     std::string getDeclareInfo() const override;
@@ -125,7 +126,7 @@ public:
 };
 
 class ZU_ZOZOV_EXPORT CGrpFunc_ascCount : public qvtlib::expr::CBaseFunc<CGrpFunc_ascCount> {
-public:
+  public:
     CGrpFunc_ascCount();
     bool checkParamType(unsigned int i, boost::any& t) const override;
     std::string getDeclareInfo() const override;
@@ -133,7 +134,7 @@ public:
 };
 
 class ZU_ZOZOV_EXPORT CGrpFunc_descCount : public qvtlib::expr::CBaseFunc<CGrpFunc_descCount> {
-public:
+  public:
     CGrpFunc_descCount();
     bool checkParamType(unsigned int i, boost::any& t) const override;
     std::string getDeclareInfo() const override;
@@ -146,7 +147,7 @@ public:
 // the text is logged at "ERROR" and yields the empty string, as do missing
 // arguments or arguments of the wrong kind (without a log record).
 class ZU_ZOZOV_EXPORT CGrpFunc_substr : public qvtlib::expr::CBaseFunc<CGrpFunc_substr> {
-public:
+  public:
     CGrpFunc_substr();
     // Position 0: a string; 1 and 2: numbers; others refused.
     bool checkParamType(unsigned int i, boost::any& t) const override;

@@ -5,7 +5,10 @@
 #include <algorithm>
 #include <cfloat>
 #include <cstdlib>
+#include <deque>
 #include <iostream>
+#include <new>
+#include <sstream>
 #include <utility>
 #include <vector>
 
@@ -154,7 +157,13 @@ bool CXTreeNode::isMatch(const CGroupInstrument& inst, CAttrLookup& lookup) cons
     // prepare replaces the whole store; assigning over the old entries lets
     // the map reuse their nodes instead of freeing and allocating them.
     m_ruleExpr->getData().prepare(&inst);
-    if (!m_ruleExpr->calc()) return false;
+    if (!m_ruleExpr->calc()) {
+        // The failure's message is of no use to anyone here (the instrument
+        // just does not match); kept, it would grow by one message for every
+        // holding the expression fails on.
+        m_ruleExpr->clearErrorInfo();
+        return false;
+    }
     const boost::any& result = m_ruleExpr->result();
     if (!qvtlib::expr::isNumeric(result)) return false;
     return qvtlib::expr::toDouble(result) >= DBL_MIN;
@@ -241,7 +250,14 @@ bool CXTreeNode::createRuleExpr() {
 // ---------------------------------------------------------------------------
 // CXTree
 
-CXTree::CXTree(const boost::shared_ptr<IHTGroupData>& data) : m_dataProvider(data) {}
+const std::size_t CXTree::DEFAULT_NODE_LIMIT;
+
+CXTree::CXTree(const boost::shared_ptr<IHTGroupData>& data)
+    : m_dataProvider(data),
+      m_nodeLimit(DEFAULT_NODE_LIMIT),
+      m_made(0),
+      m_stop(0),
+      m_building(false) {}
 
 CXTree::~CXTree() { m_dataProvider.reset(); }
 
@@ -252,9 +268,40 @@ bool CXTree::buildByRuleDefs(CXTreeDefNode* const defRoot) {
     // A rebuilt tree gives its previous nodes back to the pool, so that a
     // long-lived tree rebuilt many times keeps a bounded number of nodes.
     reset();
-    CXTreeNode* tmpRoot = createNode();
-    setRoot(tmpRoot);
-    if (!fillByRuleDefs(tmpRoot, defRoot)) {
+    m_made = 0;
+    m_stop = 0;
+    m_building = true;
+    bool filled = false;
+    CXTreeNode* tmpRoot = nullptr;
+    try {
+        tmpRoot = createNode();
+        setRoot(tmpRoot);
+        filled = fillByRuleDefs(tmpRoot, defRoot);
+    } catch (const std::bad_alloc&) {
+        m_stop = 2;
+    } catch (...) {
+        // The provider's exception reaches the host; no half-built tree stays.
+        m_building = false;
+        release();
+        throw;
+    }
+    m_building = false;
+    const int stop = m_stop;
+    m_stop = 0;
+    if (stop != 0) {
+        // Nothing of the expansion stays, and the pool gives its memory back.
+        release();
+        std::ostringstream text;
+        if (stop == 1) {
+            text << "生成树的节点数超过上限" << m_nodeLimit << "个，已放弃扩展。";
+        } else {
+            text << "内存不足，无法生成树的节点。";
+        }
+        addError(text.str());
+        addError("在规则定义节点 [" + defRoot->toString() + "] 时出错！");
+        return false;
+    }
+    if (!filled) {
         addError("在规则定义节点 [" + defRoot->toString() + "] 时出错！");
         return false;
     }
@@ -300,6 +347,7 @@ bool CXTree::fillByRuleDefs(CXTreeNode* node, CXTreeDefNode* const defStart) {
         for (; def != nullptr; def = def->getNextSibling()) {
             std::vector<CXTreeNode*> nodes;
             const int r = createRuleNodesByDefNode(nodes, def, parent);
+            if (m_stop != 0) return false;
             if (r == -1) {
                 addError("缺少数据，无法扩展规则定义（" + def->toString() + "）。");
                 ZU_ZOZOV_LOG(zAZir4::LEVEL_WARN, LOGGER, getErrorInfo());
@@ -365,7 +413,7 @@ int CXTree::createRuleNodesByDefNode(std::vector<CXTreeNode*>& nodes, const CXTr
             if (g == nullptr) continue;
             CXTreeNode* n = createRuleNode(tag, TAG_XNODE, def->getCode(), g->getCode(),
                                            g->getName(), g->getExpression());
-            if (n == nullptr) return -1;
+            if (n == nullptr) return giveBack(nodes);
             nodes.push_back(n);
         }
         return nodes.empty() ? -1 : 2;
@@ -380,7 +428,7 @@ int CXTree::createRuleNodesByDefNode(std::vector<CXTreeNode*>& nodes, const CXTr
             if (a == nullptr) continue;
             CXTreeNode* n = createRuleNode(tag, TAG_XNODE, def->getCode(), a->getCode(),
                                            a->getName(), a->getExpression());
-            if (n == nullptr) return -1;
+            if (n == nullptr) return giveBack(nodes);
             nodes.push_back(n);
         }
         return nodes.empty() ? -1 : 2;
@@ -392,6 +440,12 @@ int CXTree::createRuleNodesByDefNode(std::vector<CXTreeNode*>& nodes, const CXTr
         nodes.push_back(n);
         return 3;
     }
+    return -1;
+}
+
+int CXTree::giveBack(std::vector<CXTreeNode*>& nodes) {
+    for (std::size_t i = 0; i < nodes.size(); ++i) destroyNode(nodes[i]);
+    nodes.clear();
     return -1;
 }
 
@@ -423,15 +477,28 @@ bool CXTree::getXRuleDefChildNode(CXTreeDefNode*& ruleDef, const CXTreeDefNode* 
 CXTreeNode* CXTree::createRuleNode(const std::string& type, const std::string& tag,
                                    const std::string& ruleCode, const std::string& nodeCode,
                                    const std::string& name, const std::string& expr) {
-    CXTreeNode* n = createNode();
-    if (n == nullptr) return nullptr;
-    n->setTree(this);
-    n->m_type = type;
-    n->m_tag = tag;
-    n->m_ruleCode = ruleCode;
-    n->setNodeCode(nodeCode);
-    n->m_name = name;
-    n->m_expr = expr;
+    // While building, the node limit stops the expansion (m_stop tells the
+    // build why there was no node).
+    if (m_building && m_stop != 0) return nullptr;
+    if (m_building && m_made >= m_nodeLimit) {
+        m_stop = 1;
+        return nullptr;
+    }
+    CXTreeNode* n = nullptr;
+    try {
+        n = createNode();
+        n->setTree(this);
+        n->m_type = type;
+        n->m_tag = tag;
+        n->m_ruleCode = ruleCode;
+        n->setNodeCode(nodeCode);
+        n->m_name = name;
+        n->m_expr = expr;
+    } catch (const std::bad_alloc&) {
+        if (n != nullptr) destroyNode(n);
+        return nullptr;
+    }
+    if (m_building) ++m_made;
     return n;
 }
 
@@ -463,6 +530,9 @@ bool CXTree::appendHolds(const std::map<std::string, CGroupInstrument>& holds, b
         const CHold h = {&it->first, &it->second};
         work.push_back(h);
     }
+    // Holdings of an earlier book would point into a map the caller may
+    // since have freed: every node starts empty.
+    clearHoldsFrom(root);
     return sortChain(root, work, keepInner);
 }
 
@@ -474,6 +544,7 @@ bool CXTree::appendHolds(CXTreeNode* start, HoldMap& holds, bool keepInner) {
         const CHold h = {&it->first, it->second};
         work.push_back(h);
     }
+    clearHoldsFrom(start);
     const bool result = sortChain(start, work, keepInner);
     // Mark in the caller's map what the nodes took.
     std::size_t i = 0;
@@ -483,77 +554,139 @@ bool CXTree::appendHolds(CXTreeNode* start, HoldMap& holds, bool keepInner) {
     return result;
 }
 
+void CXTree::clearHoldsFrom(CXTreeNode* start) {
+    std::vector<CXTreeNode*> pending;
+    if (start != nullptr) pending.push_back(start);
+    while (!pending.empty()) {
+        CXTreeNode* n = pending.back();
+        pending.pop_back();
+        n->m_holds.clear();
+        if (n->getNextSibling() != nullptr) pending.push_back(n->getNextSibling());
+        if (n->getChild() != nullptr) pending.push_back(n->getChild());
+    }
+}
+
+namespace {
+
+// Lists are in key order, so every holding goes to the end of the map.
+template <class HoldList>
+void fillHolds(CXTreeNode::HoldMap& map, const HoldList& list) {
+    for (typename HoldList::const_iterator h = list.begin(); h != list.end(); ++h) {
+        if (h->inst != nullptr) map.emplace_hint(map.end(), *h->key, h->inst);
+    }
+}
+
+}  // namespace
+
 // Sorting a sibling chain: every holding not yet taken goes to the last node
 // of the chain that matches it (the nodes choose from the last to the first,
 // each taking what matches of what is left).  Then, again from the last node
 // to `start`, each node that took something hands its share down to its
 // children, and what none of them takes goes into a new catch-all child.
-// The result is that of `start`.  Siblings are walked in loops; only the
-// depth of the tree uses the stack.
+// The result is that of `start`.
+//
+// The chains below are sorted the same way, one level per entry of an
+// explicit stack rather than per call, so the depth of the tree costs heap,
+// not call stack.  Each level's chain is sorted to its end before its parent
+// chain goes on with the next node: the order of a recursive sort.
 bool CXTree::sortChain(CXTreeNode* start, HoldList& holds, bool keepInner) {
     if (start == nullptr) return false;
     if (holds.empty()) return true;
 
-    std::vector<CXTreeNode*> order;
-    for (CXTreeNode* n = start; n != nullptr; n = n->getNextSibling()) order.push_back(n);
-    std::reverse(order.begin(), order.end());
-    for (std::size_t i = 0; i < order.size(); ++i) order[i]->m_holds.clear();
+    struct Level {
+        std::vector<CXTreeNode*> order;  // the chain, last node first
+        std::vector<HoldList> shares;    // what each node of `order` took
+        std::size_t at;                  // the node of `order` in hand
+        bool waiting;                    // its children are sorting `rest`
+        HoldList rest;                   // its share, as its children leave it
+        bool result;                     // the result of the node in hand
+    };
+    // A deque keeps its elements in place as it grows: a level sorts the
+    // `rest` of the level below it.
+    std::deque<Level> levels;
 
-    // Each holding once, each node tried in choosing order until one takes
-    // it: the same pairs are tried as when every node scans all holdings.
-    std::vector<HoldList> shares(order.size());
-    for (HoldList::iterator h = holds.begin(); h != holds.end(); ++h) {
-        if (h->inst == nullptr) continue;
-        CXTreeNode::CAttrLookup lookup(*h->inst);
-        for (std::size_t i = 0; i < order.size(); ++i) {
-            if (!order[i]->isMatch(*h->inst, lookup)) continue;
-            shares[i].push_back(*h);
-            h->inst = nullptr;
-            break;
-        }
-    }
-
-    // Lists are in key order, so every holding goes to the end of the map.
-    struct Fill {
-        static void into(HoldMap& map, const HoldList& list) {
-            for (HoldList::const_iterator h = list.begin(); h != list.end(); ++h) {
-                if (h->inst != nullptr) map.emplace_hint(map.end(), *h->key, h->inst);
+    // Opens a level for the chain at `first`: each holding of `list` not yet
+    // taken goes to the first node in choosing order that matches it, and is
+    // marked taken in `list`.
+    struct Open {
+        static void level(std::deque<Level>& levels, CXTreeNode* first, HoldList& list) {
+            levels.emplace_back();
+            Level& level = levels.back();
+            level.at = 0;
+            level.waiting = false;
+            level.result = true;
+            for (CXTreeNode* n = first; n != nullptr; n = n->getNextSibling()) {
+                level.order.push_back(n);
+            }
+            std::reverse(level.order.begin(), level.order.end());
+            for (std::size_t i = 0; i < level.order.size(); ++i) level.order[i]->m_holds.clear();
+            // Each holding once, each node tried in choosing order until one
+            // takes it: the same pairs are tried as when every node scans all
+            // holdings.
+            level.shares.resize(level.order.size());
+            for (HoldList::iterator h = list.begin(); h != list.end(); ++h) {
+                if (h->inst == nullptr) continue;
+                CXTreeNode::CAttrLookup lookup(*h->inst);
+                for (std::size_t i = 0; i < level.order.size(); ++i) {
+                    if (!level.order[i]->isMatch(*h->inst, lookup)) continue;
+                    level.shares[i].push_back(*h);
+                    h->inst = nullptr;
+                    break;
+                }
             }
         }
     };
 
+    Open::level(levels, start, holds);
     bool result = true;
-    for (std::size_t i = 0; i < order.size(); ++i) {
-        CXTreeNode* node = order[i];
-        const HoldList& share = shares[i];
-        result = true;
-        if (share.empty()) continue;
+    while (!levels.empty()) {
+        Level& level = levels.back();
+        if (level.at == level.order.size()) {
+            result = level.result;
+            levels.pop_back();
+            continue;
+        }
+        CXTreeNode* node = level.order[level.at];
+        const HoldList& share = level.shares[level.at];
         CXTreeNode* first = node->getChild();
         // A node with children keeps its holdings only with keepInner; a node
         // without children always does.
         const bool keep = keepInner || first == nullptr;
-        if (keep) Fill::into(node->m_holds, share);
+        if (level.waiting) {
+            // Its children have taken their part of the share.
+            level.waiting = false;
+            ++level.at;
+            HoldList::const_iterator left = level.rest.begin();
+            while (left != level.rest.end() && left->inst == nullptr) ++left;
+            if (left == level.rest.end()) continue;
+            CXTreeNode* other = createRuleNode(node->m_type, TAG_XNODE, first->m_ruleCode, XOTHER,
+                                               first->m_ruleCode, std::string());
+            if (other == nullptr) {
+                // No catch-all node to be had: the node keeps its holdings.
+                if (!keep) fillHolds(node->m_holds, share);
+                level.result = false;
+                continue;
+            }
+            // The catch-all node matches everything: it takes the rest.
+            fillHolds(other->m_holds, level.rest);
+            node->appendChild(other);
+            continue;
+        }
+        level.result = true;
+        if (share.empty()) {
+            ++level.at;
+            continue;
+        }
+        if (keep) fillHolds(node->m_holds, share);
         if (first == nullptr) {
             // A leaf that received holdings: it keeps them, and says so.
-            result = false;
+            level.result = false;
+            ++level.at;
             continue;
         }
-        HoldList rest(share);
-        sortChain(first, rest, keepInner);
-        HoldList::const_iterator left = rest.begin();
-        while (left != rest.end() && left->inst == nullptr) ++left;
-        if (left == rest.end()) continue;
-        CXTreeNode* other = createRuleNode(node->m_type, TAG_XNODE, first->m_ruleCode, XOTHER,
-                                           first->m_ruleCode, std::string());
-        if (other == nullptr) {
-            // No catch-all node to be had: the node keeps its holdings.
-            if (!keep) Fill::into(node->m_holds, share);
-            result = false;
-            continue;
-        }
-        // The catch-all node matches everything: it takes the rest.
-        Fill::into(other->m_holds, rest);
-        node->appendChild(other);
+        level.rest = share;
+        level.waiting = true;
+        Open::level(levels, first, level.rest);
     }
     return result;
 }
@@ -579,7 +712,8 @@ std::string CXTree::grpCode(CXTreeNode* node, const CGroupInstrument& inst) cons
 std::string CXTree::grpPath(const CGroupInstrument& inst) const { return grpPath(m_root, inst); }
 
 // The matching path is found level by level in a loop, then its segments are
-// joined from the deepest node up, so a deep tree does not use the call stack.
+// written from the root down into one string, so a deep tree uses neither the
+// call stack nor time that grows with the square of its depth.
 std::string CXTree::grpPath(CXTreeNode* node, const CGroupInstrument& inst) const {
     std::vector<const CXTreeNode*> matched;
     for (CXTreeNode* chain = node; chain != nullptr;) {
@@ -590,32 +724,45 @@ std::string CXTree::grpPath(CXTreeNode* node, const CGroupInstrument& inst) cons
         matched.push_back(n);
         chain = n->getChild();
     }
-    std::string sub;  // the path below the node at hand
+    // The segments "rule.node", from the deepest node up.  A node's path is
+    // its own segment (none for a node without codes, like the root) and the
+    // path below it; when nothing lies below, the next level's rule with
+    // "xother" stands there.
+    struct Segment {
+        const std::string* rule;
+        const std::string* code;
+    };
+    std::vector<Segment> segments;
+    std::size_t size = 0;
     for (std::vector<const CXTreeNode*>::reverse_iterator it = matched.rbegin();
          it != matched.rend(); ++it) {
         const CXTreeNode* n = *it;
-        if (sub.empty()) {
-            // Nothing matched below: the next level's rule with "xother".
+        if (segments.empty()) {
             for (const CXTreeNode* c = n->getChild(); c != nullptr; c = c->getChild()) {
                 if (!c->m_ruleCode.empty()) {
-                    sub = c->m_ruleCode + "." + XOTHER;
+                    const Segment tail = {&c->m_ruleCode, &XOTHER};
+                    segments.push_back(tail);
                     break;
                 }
             }
         }
-        if (n->m_ruleCode.empty() && n->m_nodeCode.empty()) continue;  // path "" + sub
-        std::string path;
-        path.reserve(n->m_ruleCode.size() + n->m_nodeCode.size() + 2 + sub.size());
-        path += n->m_ruleCode;
-        path += '.';
-        path += n->m_nodeCode;
-        if (!sub.empty()) {
-            path += '/';
-            path += sub;
-        }
-        sub.swap(path);
+        if (n->m_ruleCode.empty() && n->m_nodeCode.empty()) continue;
+        const Segment own = {&n->m_ruleCode, &n->m_nodeCode};
+        segments.push_back(own);
     }
-    return sub;
+    for (std::size_t i = 0; i < segments.size(); ++i) {
+        size += segments[i].rule->size() + segments[i].code->size() + 2;
+    }
+    std::string path;
+    path.reserve(size);
+    for (std::vector<Segment>::reverse_iterator it = segments.rbegin(); it != segments.rend();
+         ++it) {
+        if (!path.empty()) path += '/';
+        path += *it->rule;
+        path += '.';
+        path += *it->code;
+    }
+    return path;
 }
 
 // ---------------------------------------------------------------------------
@@ -636,30 +783,46 @@ bool CXTree::toXML(vODodi::XML::CDomXMLCore& doc, bool withHolds) {
     return toXML(root, cursor, doc, withHolds);
 }
 
+// Writes the elements of start's following siblings after start's element
+// (on which the cursor stands) and the elements of everything below them.
+// Each chain of siblings is written as a whole, then the children of its
+// nodes; the nodes whose children are still to be written wait on a heap
+// stack, so a deep tree does not use the call stack.  Elements go where a
+// recursive walk puts them, so the order of writing is not observable.
 bool CXTree::toXML(CXTreeNode* start, vODodi::XML::CDomXMLCoreWalker cursor,
                    vODodi::XML::CDomXMLCore& doc, bool withHolds) {
     if (start == nullptr) return false;
-    // Siblings along a loop (the cursor steps from one sibling's element to
-    // the next), children by recursion with a cursor of their own.
-    for (CXTreeNode* node = start;;) {
-        CXTreeNode* child = node->getChild();
-        if (child != nullptr) {
-            xercesc::DOMNode* el = child->toXML(doc, withHolds);
-            if (el != nullptr && cursor.appendChild(el) != nullptr) {
-                // Step onto the appended element itself: the node's element may
-                // already hold instrument elements, so its first child is not
-                // necessarily the one just appended.
-                vODodi::XML::CDomXMLCoreWalker sub(cursor);
-                sub.setCur(el);
-                toXML(child, sub, doc, withHolds);
-            }
+    typedef std::pair<CXTreeNode*, xercesc::DOMNode*> Placed;
+    std::vector<Placed> pending;
+    std::vector<Placed> chain;
+    // The chain at `first`, whose element `el` is in place: each following
+    // sibling's element after the one before it.  A sibling whose element
+    // cannot be made or linked ends the chain there.
+    const auto placeChain = [&](CXTreeNode* first, xercesc::DOMNode* el) {
+        chain.clear();
+        chain.push_back(Placed(first, el));
+        cursor.setCur(el);
+        for (CXTreeNode* n = first->getNextSibling(); n != nullptr; n = n->getNextSibling()) {
+            xercesc::DOMNode* next = n->toXML(doc, withHolds);
+            if (next == nullptr || cursor.appendSibling(next) == nullptr) break;
+            if (cursor.nextSibling() != next) break;
+            chain.push_back(Placed(n, next));
         }
-        CXTreeNode* next = node->getNextSibling();
-        if (next == nullptr) break;
-        xercesc::DOMNode* el = next->toXML(doc, withHolds);
-        if (el == nullptr || cursor.appendSibling(el) == nullptr) break;
-        if (cursor.nextSibling() != el) break;
-        node = next;
+        pending.insert(pending.end(), chain.rbegin(), chain.rend());
+    };
+    placeChain(start, cursor.getCur());
+    while (!pending.empty()) {
+        const Placed placed = pending.back();
+        pending.pop_back();
+        CXTreeNode* child = placed.first->getChild();
+        if (child == nullptr || placed.second == nullptr) continue;
+        // The first child goes after what the node's element already holds
+        // (its instrument elements).
+        xercesc::DOMNode* el = child->toXML(doc, withHolds);
+        if (el == nullptr) continue;
+        cursor.setCur(placed.second);
+        if (cursor.appendChild(el) == nullptr) continue;
+        placeChain(child, el);
     }
     return true;
 }

@@ -14,11 +14,22 @@
 // owns its compiled expression.  Holdings are never copied: the nodes point
 // into the map the caller passed to appendHolds, which must stay alive and
 // unchanged while the holdings are read (getHolds, toXML) or until the next
-// appendHolds.  The data provider is shared; the rules and accounts it hands
-// out stay the host's and are not kept beyond the build.
+// appendHolds.  appendHolds first empties the holdings of every node, so after
+// it the tree shows the new book alone and no node points into an earlier map
+// (which the caller may therefore free).  The data provider is shared; the
+// rules and accounts it hands out stay the host's and are not kept beyond the
+// build.
+//
+// Limits: expanding nested rules multiplies the groups of every level, so a
+// short definition can ask for billions of nodes.  A tree makes at most
+// getNodeLimit() nodes in one build (DEFAULT_NODE_LIMIT unless the host sets
+// another); beyond it, or when memory runs out, the build fails and leaves
+// the tree empty.  No walk over a tree recurses over its depth: trees of any
+// depth are built, sorted, asked and exported on a small (1 MiB) stack.
 //
 // Errors: the tree throws nothing of its own; a missing data provider (see
-// buildByRuleDefs) and exceptions of the host's providers reach the caller.
+// buildByRuleDefs) and exceptions of the host's providers reach the caller
+// (the tree is then left empty).
 // It logs only one warning ("WARN", logger "CXTree"); its messages accumulate in its
 // CErrorInfo text, each followed by a line end, and are never cleared by the
 // tree itself.
@@ -30,6 +41,7 @@
 #define ZU_ZOZOV_XTREE_H
 
 #include <boost/shared_ptr.hpp>
+#include <cstddef>
 #include <map>
 #include <string>
 #include <vector>
@@ -179,6 +191,9 @@ class ZU_ZOZOV_EXPORT CXTree : public qvtlib::common::CTree<CXTreeNode>,
   public:
     typedef std::map<std::string, const CGroupInstrument*> HoldMap;
 
+    // Nodes one build may make unless the host sets another limit.
+    static const std::size_t DEFAULT_NODE_LIMIT = 2000000;
+
     // An empty tree holding a copy of `data`.  `data` may be empty, but then
     // expanding a GroupRule or AcctRule definition throws (see
     // buildByRuleDefs).
@@ -198,16 +213,21 @@ class ZU_ZOZOV_EXPORT CXTree : public qvtlib::common::CTree<CXTreeNode>,
     // Expands the definition tree rooted at `defRoot` into this tree, whose
     // previous nodes go back to the pool first.  A null root changes nothing
     // and gives true.  Rule codes the provider does not know are skipped
-    // with a message in the error text and one "WARN" log record.  False (and
-    // a message) when the expansion yields more than one root.  Throws
-    // std::runtime_error when the tree has no data provider and a rule has to
-    // be asked for.
+    // with a message in the error text and one "WARN" log record, and so is a
+    // rule whose nodes cannot be allocated.  False (and a message) when the
+    // expansion yields more than one root.  False, with a message naming the
+    // limit, and an empty tree when the expansion would make more than
+    // getNodeLimit() nodes; likewise when memory runs out on the way.
+    // Throws std::runtime_error when the tree has no data provider and a rule
+    // has to be asked for; that and any exception of the provider leave the
+    // tree empty.
     virtual bool buildByRuleDefs(CXTreeDefNode* const defRoot);
-    // Sorts `holds` into the nodes (see CXTreeNode::appendHolds); holdings
-    // that reach a node with children but match none of them go into a new
-    // catch-all child.  With `keepInner` false only childless nodes keep
-    // holdings.  False on an empty tree, when the root has no children but
-    // took holdings, or when a catch-all node cannot be made.
+    // Sorts `holds` into the nodes (see CXTreeNode::appendHolds) after
+    // emptying the holdings of every node: the tree then holds this book
+    // alone.  Holdings that reach a node with children but match none of them
+    // go into a new catch-all child.  With `keepInner` false only childless
+    // nodes keep holdings.  False on an empty tree, when the root has no
+    // children but took holdings, or when a catch-all node cannot be made.
     virtual bool appendHolds(const std::map<std::string, CGroupInstrument>& holds, bool keepInner);
     // The node code of the deepest matching node along the first matching
     // branch (siblings tried in child order); "" on an empty tree or when no
@@ -224,6 +244,11 @@ class ZU_ZOZOV_EXPORT CXTree : public qvtlib::common::CTree<CXTreeNode>,
 
     bool right() const { return m_root != nullptr; }
 
+    // The most nodes one build may make (the tree's nodes, catch-all nodes
+    // made later by appendHolds not counted).
+    std::size_t getNodeLimit() const { return m_nodeLimit; }
+    void setNodeLimit(std::size_t limit) { m_nodeLimit = limit; }
+
   protected:
     bool fillByRuleDefs(CXTreeNode* node, CXTreeDefNode* const def);
     int createRuleNodesByDefNode(std::vector<CXTreeNode*>& nodes, const CXTreeDefNode* def,
@@ -235,8 +260,12 @@ class ZU_ZOZOV_EXPORT CXTree : public qvtlib::common::CTree<CXTreeNode>,
                                const std::string& ruleCode, const std::string& nodeCode,
                                const std::string& name, const std::string& expr);
     CXTreeNode* removeRoot();
+    // Gives the nodes back to the pool and empties the vector; -1.
+    int giveBack(std::vector<CXTreeNode*>& nodes);
     bool createRuleExpr(CXTreeNode* node);
 
+    // Sorts into `node`, its following siblings and everything below them,
+    // whose holdings it empties first.
     bool appendHolds(CXTreeNode* node, HoldMap& holds, bool keepInner);
     std::string grpCode(CXTreeNode* node, const CGroupInstrument& inst) const;
     std::string grpPath(CXTreeNode* node, const CGroupInstrument& inst) const;
@@ -258,8 +287,17 @@ class ZU_ZOZOV_EXPORT CXTree : public qvtlib::common::CTree<CXTreeNode>,
     // The sorting of the protected appendHolds on a list of holdings in key
     // order.
     bool sortChain(CXTreeNode* start, HoldList& holds, bool keepInner);
+    // Empties the holdings of start, its following siblings and everything
+    // below them.
+    static void clearHoldsFrom(CXTreeNode* start);
 
     boost::shared_ptr<IHTGroupData> m_dataProvider;
+    std::size_t m_nodeLimit;
+    // While building: the nodes made so far, and why the build has to stop
+    // (0 not, 1 the node limit, 2 no memory).
+    std::size_t m_made;
+    int m_stop;
+    bool m_building;
 };
 
 }  // namespace ht

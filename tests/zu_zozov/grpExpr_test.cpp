@@ -53,14 +53,14 @@ std::string text(const boost::any& v) {
 boost::any str(const char* s) { return boost::any(std::string(s)); }
 
 class TestData : public basic_data {
-public:
+  public:
     bool prepare(const void*) override { return true; }
 };
 
 // A host helper that records its calls and answers or throws as told.
 class Host : public IHTGroupHelper {
-public:
-    enum Mode { ANSWER, THROW_BAD_CAST, THROW_RUNTIME };
+  public:
+    enum Mode { ANSWER, THROW_BAD_CAST, THROW_RUNTIME, THROW_OTHER };
 
     boost::any inSqlCalcFunc(const boost::any& value, const boost::any& sql) override {
         ++calls;
@@ -82,10 +82,11 @@ public:
     std::string lastSql;
     const basic_data* lastData = nullptr;
 
-private:
+  private:
     boost::any reply() {
         if (mode == THROW_BAD_CAST) return boost::any(boost::any_cast<int>(boost::any(1.0)));
         if (mode == THROW_RUNTIME) throw std::runtime_error("host failed");
+        if (mode == THROW_OTHER) throw 42;  // not a std::exception
         return answer;
     }
 };
@@ -107,7 +108,7 @@ void expectError(const testsupport::LogRecord& r, const std::string& logger,
 // Registers functions for the life of the object, then puts back what the
 // registry held before, so that no entry outlives its function object.
 class Registration {
-public:
+  public:
     explicit Registration(std::initializer_list<basic_function*> functions) {
         std::map<std::string, basic_function*>& registry = qvtlib::expr::getFuncMap();
         for (basic_function* f : functions) {
@@ -128,13 +129,13 @@ public:
         }
     }
 
-private:
+  private:
     std::vector<std::pair<std::string, basic_function*> > m_saved;
 };
 
 // Keeps the process-wide helper of the test body away from other tests.
 class GrpExprHelperTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         m_saved = CGrpExprHelper::getHelperProvider();
         m_host.reset(new Host);
@@ -211,23 +212,47 @@ TEST(GrpFunctions, CheckParamType) {
     };
     const Case cases[] = {
         // value, then a string
-        {&inSql, 0, &D, true}, {&inSql, 0, &S, true}, {&inSql, 0, &I, false},
-        {&inSql, 0, &B, false}, {&inSql, 0, &E, false}, {&inSql, 1, &S, true},
-        {&inSql, 1, &D, false}, {&inSql, 2, &S, false}, {&inSql, 2, &D, false},
-        {&inColl, 0, &D, true}, {&inColl, 0, &S, true}, {&inColl, 0, &B, false},
-        {&inColl, 1, &S, true}, {&inColl, 1, &D, false}, {&inColl, 2, &S, false},
+        {&inSql, 0, &D, true},
+        {&inSql, 0, &S, true},
+        {&inSql, 0, &I, false},
+        {&inSql, 0, &B, false},
+        {&inSql, 0, &E, false},
+        {&inSql, 1, &S, true},
+        {&inSql, 1, &D, false},
+        {&inSql, 2, &S, false},
+        {&inSql, 2, &D, false},
+        {&inColl, 0, &D, true},
+        {&inColl, 0, &S, true},
+        {&inColl, 0, &B, false},
+        {&inColl, 1, &S, true},
+        {&inColl, 1, &D, false},
+        {&inColl, 2, &S, false},
         // a number only
-        {&inPool, 0, &D, true}, {&inPool, 0, &S, false}, {&inPool, 0, &I, false},
-        {&inPool, 0, &E, false}, {&inPool, 1, &D, false},
+        {&inPool, 0, &D, true},
+        {&inPool, 0, &S, false},
+        {&inPool, 0, &I, false},
+        {&inPool, 0, &E, false},
+        {&inPool, 1, &D, false},
         // value, then two numbers
-        {&ascPerc, 0, &S, true}, {&ascPerc, 0, &D, true}, {&ascPerc, 0, &B, false},
-        {&ascPerc, 1, &D, true}, {&ascPerc, 2, &D, true}, {&ascPerc, 1, &S, false},
-        {&ascPerc, 2, &S, false}, {&ascPerc, 3, &D, false},
-        {&descCount, 0, &S, true}, {&descCount, 2, &D, true}, {&descCount, 2, &I, false},
+        {&ascPerc, 0, &S, true},
+        {&ascPerc, 0, &D, true},
+        {&ascPerc, 0, &B, false},
+        {&ascPerc, 1, &D, true},
+        {&ascPerc, 2, &D, true},
+        {&ascPerc, 1, &S, false},
+        {&ascPerc, 2, &S, false},
+        {&ascPerc, 3, &D, false},
+        {&descCount, 0, &S, true},
+        {&descCount, 2, &D, true},
+        {&descCount, 2, &I, false},
         {&descCount, 3, &D, false},
         // a string, then two numbers
-        {&substr, 0, &S, true}, {&substr, 0, &D, false}, {&substr, 1, &D, true},
-        {&substr, 2, &D, true}, {&substr, 1, &S, false}, {&substr, 3, &D, false},
+        {&substr, 0, &S, true},
+        {&substr, 0, &D, false},
+        {&substr, 1, &D, true},
+        {&substr, 2, &D, true},
+        {&substr, 1, &S, false},
+        {&substr, 3, &D, false},
     };
     for (const Case& c : cases) {
         boost::any sample = *c.sample;
@@ -317,15 +342,15 @@ TEST(GrpFunctions, SubstrRangeAndTruncation) {
         bool logged;
     };
     const Case cases[] = {
-        {0, 3, "abc", false},     {2, 100, "cdef", false}, {6, 1, "", false},
-        {7, 1, "", true},         {1.9, 2.9, "bc", false}, {-0.5, 2, "ab", false},
-        {-1.5, 2, "", true},      {2, -1, "cdef", false},  {2, -0.9, "", false},
-        {0, 0, "", false},        {5, 4e9, "f", false},    {1e12, 1, "", true},
+        {0, 3, "abc", false}, {2, 100, "cdef", false}, {6, 1, "", false},
+        {7, 1, "", true},     {1.9, 2.9, "bc", false}, {-0.5, 2, "ab", false},
+        {-1.5, 2, "", true},  {2, -1, "cdef", false},  {2, -0.9, "", false},
+        {0, 0, "", false},    {5, 4e9, "f", false},    {1e12, 1, "", true},
     };
     for (const Case& c : cases) {
         LogCapture log;
-        EXPECT_EQ(c.expected, text(call(substr, {str("abcdef"), boost::any(c.start),
-                                                 boost::any(c.length)})))
+        EXPECT_EQ(c.expected,
+                  text(call(substr, {str("abcdef"), boost::any(c.start), boost::any(c.length)})))
             << c.start << ", " << c.length;
         ASSERT_EQ(c.logged ? 1u : 0u, log.records().size()) << c.start << ", " << c.length;
         if (c.logged) {
@@ -373,10 +398,9 @@ TEST_F(GrpExprHelperTest, HostAnswersBecomeOneOrZero) {
         double expected;
     };
     const Case cases[] = {
-        {boost::any(true), 1},      {boost::any(false), 0},  {boost::any(1.0), 1},
-        {boost::any(0.0), 0},       {boost::any(2), 1},      {boost::any(0), 0},
-        {boost::any(-1L), 1},       {boost::any(), 0},       {str("1"), 0},
-        {boost::any('\0'), 0},      {boost::any(0.25f), 1},
+        {boost::any(true), 1}, {boost::any(false), 0}, {boost::any(1.0), 1},   {boost::any(0.0), 0},
+        {boost::any(2), 1},    {boost::any(0), 0},     {boost::any(-1L), 1},   {boost::any(), 0},
+        {str("1"), 0},         {boost::any('\0'), 0},  {boost::any(0.25f), 1},
     };
     LogCapture log;
     for (const Case& c : cases) {
@@ -403,13 +427,13 @@ TEST_F(GrpExprHelperTest, ArgumentsTheHostIsNotAskedAbout) {
     TestData data;
     m_host->answer = boost::any(true);
     LogCapture log;
-    EXPECT_EQ(0.0, number(call(inSql, {str("x")})));                         // one argument
-    EXPECT_EQ(0.0, number(call(inSql, {boost::any(), str("sql")})));         // value unbound
-    EXPECT_EQ(0.0, number(call(inSql, {str("x"), boost::any(1.0)})));        // sql not a string
-    EXPECT_EQ(0.0, number(call(inPool, {boost::any(1.0)}, nullptr)));        // no data
-    EXPECT_EQ(0.0, number(call(inPool, {boost::any()}, &data)));             // no argument
-    EXPECT_EQ(0.0, number(call(inPool, {str("1")}, &data)));                // not a number
-    EXPECT_EQ(0.0, number(call(inPool, {boost::any(1)}, &data)));            // int, not double
+    EXPECT_EQ(0.0, number(call(inSql, {str("x")})));                   // one argument
+    EXPECT_EQ(0.0, number(call(inSql, {boost::any(), str("sql")})));   // value unbound
+    EXPECT_EQ(0.0, number(call(inSql, {str("x"), boost::any(1.0)})));  // sql not a string
+    EXPECT_EQ(0.0, number(call(inPool, {boost::any(1.0)}, nullptr)));  // no data
+    EXPECT_EQ(0.0, number(call(inPool, {boost::any()}, &data)));       // no argument
+    EXPECT_EQ(0.0, number(call(inPool, {str("1")}, &data)));           // not a number
+    EXPECT_EQ(0.0, number(call(inPool, {boost::any(1)}, &data)));      // int, not double
     EXPECT_EQ(0, m_host->calls);
     EXPECT_TRUE(log.records().empty());
 }
@@ -432,6 +456,13 @@ TEST_F(GrpExprHelperTest, HostFailures) {
     EXPECT_EQ(0.0, number(call(inSql, {str("x"), str("sql")})));
     ASSERT_EQ(1u, log.records().size());
     expectError(log.records()[0], "CGrpFunc_inSql", "host failed");
+    // Not even an exception of another kind leaves inSql.
+    log.clear();
+    m_host->mode = Host::THROW_OTHER;
+    EXPECT_EQ(0.0, number(call(inSql, {str("x"), str("sql")})));
+    ASSERT_EQ(1u, log.records().size());
+    expectError(log.records()[0], "CGrpFunc_inSql", gbk("inSql 查询失败，原因未知。"));
+    m_host->mode = Host::THROW_RUNTIME;
     // inPool lets every other exception through to the evaluation.
     inPool.clear();
     inPool.addParamValue(boost::any(1.0));
@@ -539,7 +570,8 @@ TEST(GrpFunctions, ExpressionCheckQuotesTheDeclaration) {
         {"inSql(1)", countMessage("inSql", inSqlDecl)},
         {"inSql(1, \"a\", \"b\")", countMessage("inSql", inSqlDecl)},
         {"inColl(\"a\", \"a,b\")", "ok"},
-        {"inColl(\"a\", \"a,b\", 1)", countMessage("inColl", "inColl(整数／浮点数／字符串, 字符串)")},
+        {"inColl(\"a\", \"a,b\", 1)",
+         countMessage("inColl", "inColl(整数／浮点数／字符串, 字符串)")},
         {"inPool(3)", "ok"},
         {"inPool(\"3\")", typeMessage("inPool", inPoolDecl)},
         {"inPool()", typeMessage("inPool", inPoolDecl)},

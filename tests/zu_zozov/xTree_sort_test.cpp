@@ -5,10 +5,13 @@
 #include <boost/any.hpp>
 #include <map>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "support/gbk.h"
+#include "support/smallStack.h"
+#include "common/grid.h"
 #include "xTreeFixture.h"
 #include "xml/domXMLCore.h"
 #include "zu_zozov/groupInstrument.h"
@@ -211,19 +214,45 @@ TEST_F(XTreeSort, HoldingsGoToTheLeavesAndLeftoversToNewCatchAllNodes) {
     // The holdings point into the caller's map.
     EXPECT_EQ(&holds["a"], node("G1/H2")->getHolds().at("a"));
 
+    const_cast<CXTreeNode*>(node("G1/H2"))->clearHolds();
+    EXPECT_EQ("", holdKeys(node("G1/H2")));
+    EXPECT_EQ("b", holdKeys(node("G1/xother")));
+
     // Sorting again: the catch-all nodes choose first and take everything that
-    // reaches their parent; nodes no holding reaches keep what they had.
+    // reaches their parent; every other node is emptied, so none keeps a
+    // pointer into the earlier map.
     const std::size_t size = tree.size();
     ASSERT_TRUE(tree.appendHolds(holds, false));
     EXPECT_EQ(size, tree.size());
     EXPECT_EQ("a,b,c,d", holdKeys(node("xother")));
     EXPECT_EQ("", holdKeys(node("G2")));
-    EXPECT_EQ("a", holdKeys(node("G1/H2")));
-    EXPECT_EQ("b", holdKeys(node("G1/xother")));
+    EXPECT_EQ("", holdKeys(node("G1/xother")));
+}
 
-    const_cast<CXTreeNode*>(node("G1/H2"))->clearHolds();
-    EXPECT_EQ("", holdKeys(node("G1/H2")));
-    EXPECT_EQ("b", holdKeys(node("G1/xother")));
+// A second book that reaches one branch only: the tree shows it alone, and
+// the first book may be gone before the export (AddressSanitizer catches a
+// node that still points into it).
+TEST_F(XTreeSort, ASecondBookReplacesTheFirstEverywhere) {
+    {
+        std::map<std::string, CGroupInstrument> first;
+        first["a"] = holds["a"];
+        first["c"] = holds["c"];
+        ASSERT_TRUE(tree.appendHolds(first, true));
+        EXPECT_EQ("a", holdKeys(node("G1/H2")));
+        EXPECT_EQ("c", holdKeys(node("G2")));
+    }
+    std::map<std::string, CGroupInstrument> second;
+    second["e"] = instrument("e", {{"R1", std::string("G2")}});
+    ASSERT_TRUE(tree.appendHolds(second, true));
+    EXPECT_EQ("e", holdKeys(tree.getRoot()));
+    EXPECT_EQ("e", holdKeys(node("G2")));
+    for (const char* path : {"G1", "G1/H1", "G1/H2"}) {
+        EXPECT_EQ("", holdKeys(node(path))) << path;
+    }
+    EXPECT_EQ(
+        "XTree{GroupTree,Tree}[XNode{R1.G1}[XNode{R2.H1},XNode{R2.H2}],"
+        "XNode{R1.G2}[Instrument(e)]]",
+        xml(true));
 }
 
 TEST_F(XTreeSort, KeepInnerLeavesEveryNodeWhatReachedIt) {
@@ -279,6 +308,29 @@ TEST_F(XTreeSort, ExpressionsOfTheNodesTakePartOnceCompiled) {
     EXPECT_EQ("RX.A", tree.grpPath(pos));
     CXTree empty(data);
     EXPECT_FALSE(empty.createRuleExprs());
+}
+
+// An expression that fails on every holding (here: a function nobody
+// registered) keeps no message per holding: after a book it holds no more
+// error text than one that merely does not hold.
+TEST_F(XTreeSort, AFailingExpressionKeepsNoTextPerHolding) {
+    data->addListRule("RF", {{"A", "", "nosuch(W) > 0"}, {"B", "", "W > 100"}});
+    build("<GroupTree><GroupRule Code='RF'/></GroupTree>");
+    ASSERT_TRUE(tree.createRuleExprs());
+    std::map<std::string, CGroupInstrument> book;
+    for (int i = 0; i < 1000; ++i) {
+        book["a" + std::to_string(i)] = instrument("a", {{"RF", std::string("A")}, {"W", 1.0}});
+        book["b" + std::to_string(i)] = instrument("b", {{"RF", std::string("B")}, {"W", 1.0}});
+    }
+    ASSERT_TRUE(tree.appendHolds(book, false));
+    EXPECT_EQ("", holdKeys(node("A")));
+    EXPECT_EQ("", holdKeys(node("B")));
+    EXPECT_EQ(2000u, node("xother")->getHolds().size());
+    const CXTreeNode::RuleExpr* failing = node("A")->getRuleExpr();
+    const CXTreeNode::RuleExpr* plain = node("B")->getRuleExpr();
+    ASSERT_TRUE(failing != nullptr && failing->isCompiled());
+    ASSERT_TRUE(plain != nullptr && plain->isCompiled());
+    EXPECT_EQ(plain->getErrorInfo().size(), failing->getErrorInfo().size());
 }
 
 TEST_F(XTreeSort, ExportsNodesWithTheirAttributesAndHoldings) {
@@ -365,7 +417,15 @@ class ModelTree : public CXTree {
         if (getRoot() == nullptr) return false;
         CXTreeNode::HoldMap work;
         for (const auto& h : holds) work[h.first] = &h.second;
+        clearAll(getRoot());
         return model(getRoot(), work, keepInner);
+    }
+
+    void clearAll(CXTreeNode* n) {
+        for (; n != nullptr; n = n->getNextSibling()) {
+            n->clearHolds();
+            clearAll(n->getChild());
+        }
     }
 
     bool model(CXTreeNode* node, CXTreeNode::HoldMap& holds, bool keepInner) {
@@ -504,6 +564,71 @@ TEST(XTreeWide, LongSiblingChainsDoNotUseTheStack) {
     EXPECT_EQ("xother", xtreetest::attr(root->getLastElementChild(), "NodeCode"));
     EXPECT_EQ("none",
               xtreetest::attr(root->getLastElementChild()->getFirstElementChild(), "I_CODE"));
+}
+
+// A definition 100,000 levels deep, on a host thread's 1 MiB stack: every
+// walk that follows the depth of the tree (building, sorting, codes, paths,
+// the XML export, the tabular dump, freeing) runs in a loop; the one that
+// cannot, Xerces' serialiser, is refused with a reason.
+TEST(XTreeDeep, EveryWalkOfADeepTreeFitsASmallStack) {
+    const int depth = 100000;
+    boost::shared_ptr<FakeData> data(new FakeData());
+    data->addListRule("D", {{"g", "g", ""}});
+    std::string text = "<GroupTree Name='deep'>";
+    for (int i = 0; i < depth; ++i) text += "<GroupRule Code='D'>";
+    for (int i = 0; i < depth; ++i) text += "</GroupRule>";
+    text += "</GroupTree>";
+    testsupport::onSmallStack([&] {
+        vODodi::XML::CDomXMLCore defDoc;
+        ASSERT_TRUE(defDoc.input(text));
+        CXDefTree def;
+        ASSERT_TRUE(def.build(defDoc));
+        CXTree tree(data);
+        ASSERT_TRUE(tree.buildByRuleDefs(def.getRoot()));
+        ASSERT_EQ(static_cast<std::size_t>(depth + 1), tree.size());
+        EXPECT_TRUE(tree.createRuleExprs());
+
+        std::map<std::string, CGroupInstrument> holds;
+        holds["in"] = instrument("in", {{"D", std::string("g")}});
+        holds["out"] = instrument("out", {{"D", std::string("h")}});
+        ASSERT_TRUE(tree.appendHolds(holds, false));
+        const CXTreeNode* leaf = tree.getRoot();
+        while (leaf->getChild() != nullptr && leaf->getChild()->getNodeCode() == "g") {
+            leaf = leaf->getChild();
+        }
+        EXPECT_EQ("in", holdKeys(leaf));
+        EXPECT_EQ("out", holdKeys(tree.getRoot()->getLastChild()));
+        EXPECT_EQ("g", tree.grpCode(holds["in"]));
+        const std::string path = tree.grpPath(holds["in"]);
+        EXPECT_EQ(static_cast<std::size_t>(depth) * 4 - 1, path.size());
+        EXPECT_EQ("D.g/D.g/", path.substr(0, 8));
+        EXPECT_EQ("D.xother", tree.grpPath(holds["out"]));
+
+        vODodi::XML::CDomXMLCore doc;
+        ASSERT_TRUE(tree.toXML(doc, true));
+        const xercesc::DOMNode* deepest = doc.getDocument()->getDocumentElement();
+        int levels = 0;
+        while (deepest->getFirstChild() != nullptr) {
+            deepest = deepest->getFirstChild();
+            ++levels;
+        }
+        EXPECT_EQ(depth + 1, levels);  // the deepest node holds the instrument
+        std::string xml = "keep";
+        EXPECT_FALSE(doc.output(xml));
+        EXPECT_FALSE(doc.getError().empty());
+
+        // The tabular dump nests one table per level: written once, and
+        // freed once without being written.
+        for (int written = 1; written >= 0; --written) {
+            qvtlib::common::table<qvtlib::common::tuple> dump(true);
+            tree.dump(dump.row(""));
+            if (written) {
+                std::ostringstream out;
+                dump.write(out);
+                EXPECT_EQ(5 + 10 * static_cast<std::size_t>(depth + 1), out.str().size());
+            }
+        }
+    });
 }
 
 }  // namespace

@@ -1,0 +1,21 @@
+// Test helper: runs a piece of work on a thread whose stack is as small as
+// the threads of the library's hosts often have (1 MiB), so that a walk that
+// recurses over the depth of its input crashes the test instead of passing
+// on the main thread's larger stack.
+#ifndef ZU_ZOZOV_TESTS_SUPPORT_SMALLSTACK_H
+#define ZU_ZOZOV_TESTS_SUPPORT_SMALLSTACK_H
+
+#include <cstddef>
+#include <functional>
+
+namespace testsupport {
+
+const std::size_t SMALL_STACK = 1024 * 1024;
+
+// Runs work on a new thread with a stack of `bytes` and waits for it.  An
+// exception that leaves work is rethrown here.
+void onSmallStack(const std::function<void()>& work, std::size_t bytes = SMALL_STACK);
+
+}  // namespace testsupport
+
+#endif
