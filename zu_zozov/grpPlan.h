@@ -47,6 +47,7 @@
 #include <string_view>
 #include <vector>
 
+#include "zu_zozov/export.h"
 #include "zu_zozov/grpData.h"
 
 namespace qvtlib {
@@ -96,7 +97,7 @@ enum CPlanBinding {
 
 // The slot values of one instrument for a sorted list of variable names.
 // Per-call scratch; small lists need no heap.
-class CPlanSlots {
+class ZU_ZOZOV_EXPORT CPlanSlots {
   public:
     CPlanSlots() : m_values(m_inline) {}
     CPlanSlots(const CPlanSlots&) = delete;
@@ -124,9 +125,9 @@ struct CPlanFunction {
 typedef std::vector<CPlanFunction> CPlanFunctions;
 
 // True when the function registry holds every one of functions.
-bool functionsIntact(const CPlanFunctions& functions);
+ZU_ZOZOV_EXPORT bool functionsIntact(const CPlanFunctions& functions);
 
-class CGrpProgram {
+class ZU_ZOZOV_EXPORT CGrpProgram {
   public:
     // The program of expr's parse tree over slots named slotNames (ascending;
     // it must name every variable of the tree).  Null when expr is not
@@ -176,10 +177,10 @@ class CGrpProgram {
 
 // A group's answer from its expression's value, as CGroup::isInGroup reads
 // it: a bool as is, a number when not zero, anything else false.
-bool groupTruth(const CPlanValue& value);
+ZU_ZOZOV_EXPORT bool groupTruth(const CPlanValue& value);
 // A tree node's answer, as CXTreeNode::isMatch reads it: a number (true
 // counts 1) of at least the smallest normalised double.
-bool nodeTruth(const CPlanValue& value);
+ZU_ZOZOV_EXPORT bool nodeTruth(const CPlanValue& value);
 
 // A group's program and its variables: what CGroup keeps to answer
 // isInGroup without the generic path.
