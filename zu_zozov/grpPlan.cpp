@@ -31,7 +31,10 @@ enum Op : unsigned char {
     PUSH_SLOT,   // push slot arg
     APPLY1,      // operator code on the top value alone (unary + - !)
     APPLY2,      // operator code on the two top values
-    SKIP,        // && or || (code) decided by the top value: replace it, go to arg
+    SKIP,        // && or || (code) decided by the top value: replace it, go to
+                 // arg, unless a guard of guard list arg2 fails
+    CMP_SLOT,    // comparison code of slot arg with constant arg2, pushed
+    CMP_TOP,     // comparison code of the top value with constant arg2
     IN_COLL,     // inColl of the top value with collection arg
     SUBSTR,      // substr of the top value with slice arg
 };
@@ -100,44 +103,62 @@ inline bool truth(const CPlanValue& v, bool& out) {
     return true;
 }
 
+// Setters of a value in place: only the fields its kind uses are written
+// (and later read), which keeps the operand stack free of partial-copy stalls.
+inline void setBool(CPlanValue& v, bool b) {
+    v.kind = CPlanValue::BOOL;
+    v.num = b ? 1.0 : 0.0;
+}
+inline void setDouble(CPlanValue& v, double d) {
+    v.kind = CPlanValue::DOUBLE;
+    v.num = d;
+}
+inline void setEmpty(CPlanValue& v) { v.kind = CPlanValue::EMPTY; }
+inline void setText(CPlanValue& v, std::string_view text) {
+    v.kind = CPlanValue::TEXT;
+    v.data = text.data();
+    v.size = text.size();
+}
+
 // Operator code on L and R (R null: the unary + - !), as the tree walk
-// applies it.
-inline CPlanValue apply(int code, const CPlanValue& L, const CPlanValue* R) {
+// applies it; the result goes to out, which may be L itself.
+inline void apply(int code, const CPlanValue& L, const CPlanValue* R, CPlanValue& out) {
     using namespace qvtlib::expr;
     switch (code) {
         case OP_OR: {
             bool l = false, r = false;
-            if (!truth(L, l)) return boolValue(false);
-            if (l) return boolValue(true);
-            return boolValue(truth(*R, r) && r);
+            if (!truth(L, l)) return setBool(out, false);
+            if (l) return setBool(out, true);
+            return setBool(out, truth(*R, r) && r);
         }
         case OP_AND: {
             bool l = false, r = false;
-            if (!truth(L, l) || !l) return boolValue(false);
-            return boolValue(truth(*R, r) && r);
+            if (!truth(L, l) || !l) return setBool(out, false);
+            return setBool(out, truth(*R, r) && r);
         }
         case OP_NOT: {
             bool l = false;
-            return boolValue(truth(L, l) && !l);
+            return setBool(out, truth(L, l) && !l);
         }
         case OP_PLUS:
         case OP_MINUS:
-            if (!isNumeric(L)) return emptyValue();
-            if (R == nullptr) return doubleValue(code == OP_PLUS ? L.num : -L.num);
-            if (!isNumeric(*R)) return emptyValue();
-            return doubleValue(code == OP_PLUS ? L.num + R->num : L.num - R->num);
+            if (!isNumeric(L)) return setEmpty(out);
+            if (R == nullptr) return setDouble(out, code == OP_PLUS ? L.num : -L.num);
+            if (!isNumeric(*R)) return setEmpty(out);
+            return setDouble(out, code == OP_PLUS ? L.num + R->num : L.num - R->num);
         case OP_MUL:
         case OP_DIV:
-            if (!isNumeric(L) || !isNumeric(*R)) return emptyValue();
-            return doubleValue(code == OP_MUL ? L.num * R->num : L.num / R->num);
+            if (!isNumeric(L) || !isNumeric(*R)) return setEmpty(out);
+            return setDouble(out, code == OP_MUL ? L.num * R->num : L.num / R->num);
         case OP_MOD: {
             if (L.kind != CPlanValue::INT || R->kind != CPlanValue::INT || R->i == 0) {
-                return emptyValue();
+                return setEmpty(out);
             }
             const int m = R->i == -1 ? 0 : L.i % R->i;
-            CPlanValue v = kindValue(CPlanValue::INT, m);
-            v.i = m;
-            return v;
+            out.kind = CPlanValue::INT;
+            out.i = m;
+            out.num = m;
+            return;
         }
         case OP_LT:
         case OP_GT:
@@ -146,14 +167,24 @@ inline CPlanValue apply(int code, const CPlanValue& L, const CPlanValue* R) {
         case OP_EQ:
         case OP_NE:
             if (L.kind == CPlanValue::TEXT || R->kind == CPlanValue::TEXT) {
-                return boolValue(L.kind == CPlanValue::TEXT && R->kind == CPlanValue::TEXT &&
-                                 qvtlib::expr::detail::compareText(code, L.text(), R->text()));
+                return setBool(out,
+                               L.kind == CPlanValue::TEXT && R->kind == CPlanValue::TEXT &&
+                                   qvtlib::expr::detail::compareText(code, L.text(), R->text()));
             }
-            if (!isNumeric(L) || !isNumeric(*R)) return boolValue(false);
-            return boolValue(qvtlib::expr::detail::compareNumbers(code, L.num, R->num));
+            if (!isNumeric(L) || !isNumeric(*R)) return setBool(out, false);
+            return setBool(out, qvtlib::expr::detail::compareNumbers(code, L.num, R->num));
         default:
-            return emptyValue();
+            return setEmpty(out);
     }
+}
+
+// A comparison with a constant, texts first (the usual case); out may be L.
+inline void compare(int code, const CPlanValue& L, const CPlanValue& R, CPlanValue& out) {
+    if (R.kind == CPlanValue::TEXT) {
+        return setBool(out, L.kind == CPlanValue::TEXT &&
+                                qvtlib::expr::detail::compareText(code, L.text(), R.text()));
+    }
+    apply(code, L, &R, out);
 }
 
 const std::string FUNC_IN_COLL = "inColl";
@@ -197,7 +228,7 @@ class CProgramBuilder {
         const basic_node* node;
         unsigned char op;
         unsigned char code;
-        std::uint32_t arg;
+        std::uint32_t arg;  // SKIP: the guard list; CMP_TOP: the constant
     };
     enum Marks : unsigned char { HAS_VARB = 1, HAS_FUNC = 2 };
 
@@ -252,6 +283,13 @@ class CProgramBuilder {
     }
 
     bool emit(unsigned char op, unsigned char code, std::uint32_t arg) {
+        if (op == SKIP || op == CMP_TOP) {
+            // The jump target (patched later) or nothing goes to arg; the
+            // work item's argument to arg2.
+            if (op == SKIP) m_patches.push_back(m_program.m_code.size());
+            m_program.m_code.push_back(CGrpProgram::CInstr{op, code, 0, arg});
+            return true;
+        }
         switch (op) {
             case PUSH_CONST:
             case PUSH_SLOT:
@@ -260,13 +298,85 @@ class CProgramBuilder {
             case APPLY2:
                 --m_depth;
                 break;
-            case SKIP:
-                m_patches.push_back(m_program.m_code.size());
-                break;
             default:
                 break;
         }
-        m_program.m_code.push_back(CGrpProgram::CInstr{op, code, arg});
+        m_program.m_code.push_back(CGrpProgram::CInstr{op, code, arg, 0});
+        return true;
+    }
+
+    // The constant that is a subtree without variables and calls, if n is
+    // one.
+    bool constantNode(const basic_node* n) const {
+        const auto found = m_marks.find(n);
+        return found != m_marks.end() && (found->second & (HAS_VARB | HAS_FUNC)) == 0;
+    }
+
+    // Guards under which the right operand `right` of && or || may be left
+    // out: every call in it must be shown unable to log by a look at one
+    // slot (or by its constant arguments).  False when some call cannot be.
+    bool guardsFor(const basic_node* right, std::vector<CGrpProgram::CGuard>& guards) {
+        std::vector<const basic_node*> pending(1, right);
+        while (!pending.empty()) {
+            const basic_node* n = pending.back();
+            pending.pop_back();
+            if (n->isFunc()) {
+                const std::string& name = static_cast<const CFunc&>(n->getKey()).getName();
+                const basic_node* value = n->getChild();
+                if (value == nullptr) return false;
+                std::uint32_t slot = 0;
+                if (value->isVarb()) {
+                    if (!slotOf(static_cast<const CVarb&>(value->getKey()).getName(), slot)) {
+                        return false;
+                    }
+                } else if (!constantNode(value)) {
+                    return false;
+                }
+                if (name == FUNC_IN_COLL) {
+                    if (value->isVarb()) {
+                        guards.push_back(CGrpProgram::CGuard{true, slot, 0});
+                    } else {
+                        CPlanValue v;
+                        if (!constantOf(value, v)) return false;
+                        if (v.kind != CPlanValue::TEXT && v.kind != CPlanValue::DOUBLE &&
+                            v.kind != CPlanValue::EMPTY) {
+                            return false;
+                        }
+                    }
+                } else if (name == FUNC_SUBSTR) {
+                    const basic_node* start = value->getNextSibling();
+                    CPlanValue s;
+                    if (start == nullptr || !constantNode(start) || !constantOf(start, s)) {
+                        return false;
+                    }
+                    // Bounds that are not numbers never reach the text.
+                    const std::uint32_t first =
+                        s.kind == CPlanValue::DOUBLE ? substrCount(s.num) : 0;
+                    if (value->isVarb()) {
+                        if (first != 0) guards.push_back(CGrpProgram::CGuard{false, slot, first});
+                    } else {
+                        CPlanValue v;
+                        if (!constantOf(value, v)) return false;
+                        if (v.kind == CPlanValue::TEXT && first > v.size) return false;
+                    }
+                } else {
+                    return false;
+                }
+                // Calls nested in the value were refused above (a call is no
+                // constant); the bounds are constants.
+                continue;
+            }
+            for (const basic_node* c = n->getChild(); c != nullptr; c = c->getNextSibling()) {
+                if ((m_marks[c] & HAS_FUNC) != 0) pending.push_back(c);
+            }
+        }
+        return true;
+    }
+
+    bool slotOf(const std::string& name, std::uint32_t& slot) const {
+        const auto it = std::lower_bound(m_slotNames.begin(), m_slotNames.end(), name);
+        if (it == m_slotNames.end() || *it != name) return false;
+        slot = static_cast<std::uint32_t>(it - m_slotNames.begin());
         return true;
     }
 
@@ -276,10 +386,9 @@ class CProgramBuilder {
     bool requireFunction(const std::string& name) {
         const auto& registry = qvtlib::expr::getFuncMap();
         const auto found = registry.find(name);
-        if (found == registry.end() || found->second == nullptr ||
-            typeid(*found->second) != typeid(Func)) {
-            return false;
-        }
+        if (found == registry.end() || found->second == nullptr) return false;
+        const qvtlib::expr::basic_function& function = *found->second;
+        if (typeid(function) != typeid(Func)) return false;
         for (const CPlanFunction& f : m_program.m_functions) {
             if (f.name == name) return true;
         }
@@ -321,14 +430,41 @@ class CProgramBuilder {
             later(CWork::VISIT, first);
             return true;
         }
-        // A right operand of && or || without calls has no effect beyond its
-        // value, so it is left out when the left one decides.  Right operands
-        // with calls are always evaluated, as the tree walk does.
-        const bool skip = (code == OP_AND || code == OP_OR) && (m_marks[second] & HAS_FUNC) == 0;
+        const bool comparison = code >= OP_LT && code <= OP_NE;
+        if (comparison && constantNode(second)) {
+            CPlanValue right;
+            if (!constantOf(second, right)) return false;
+            m_program.m_constants.push_back(right);
+            const std::uint32_t k = static_cast<std::uint32_t>(m_program.m_constants.size() - 1);
+            std::uint32_t slot = 0;
+            if (first->isVarb() &&
+                slotOf(static_cast<const CVarb&>(first->getKey()).getName(), slot)) {
+                if (++m_depth > MAX_DEPTH) return false;
+                m_program.m_code.push_back(CGrpProgram::CInstr{CMP_SLOT, c, slot, k});
+                return true;
+            }
+            later(CWork::EMIT, nullptr, CMP_TOP, c, k);
+            later(CWork::VISIT, first);
+            return true;
+        }
+        // The right operand of && or || is left out when the left one
+        // decides, as long as evaluating it could not have been observed: no
+        // calls, or calls whose guards show they would not log.  Otherwise it
+        // is evaluated, as the tree walk does.
+        std::uint32_t guardList = 0;
+        bool skip = false;
+        if (code == OP_AND || code == OP_OR) {
+            std::vector<CGrpProgram::CGuard> guards;
+            if ((m_marks[second] & HAS_FUNC) == 0 || guardsFor(second, guards)) {
+                skip = true;
+                m_program.m_guards.push_back(std::move(guards));
+                guardList = static_cast<std::uint32_t>(m_program.m_guards.size() - 1);
+            }
+        }
         if (skip) later(CWork::PATCH, nullptr);
         later(CWork::EMIT, nullptr, APPLY2, c);
         later(CWork::VISIT, second);
-        if (skip) later(CWork::EMIT, nullptr, SKIP, c);
+        if (skip) later(CWork::EMIT, nullptr, SKIP, c, guardList);
         later(CWork::VISIT, first);
         return true;
     }
@@ -407,7 +543,7 @@ bool CGrpProgram::run(const CPlanValue* slots, CPlanValue& result) const {
     for (const std::uint32_t s : m_used) {
         if (slots[s].kind == CPlanValue::UNUSABLE) return false;
     }
-    CPlanValue stack[MAX_DEPTH];
+    CPlanValue stack[MAX_DEPTH];  // not initialised: every push writes its value
     int top = -1;
     const std::size_t size = m_code.size();
     for (std::size_t pc = 0; pc < size; ++pc) {
@@ -420,18 +556,25 @@ bool CGrpProgram::run(const CPlanValue* slots, CPlanValue& result) const {
                 stack[++top] = slots[in.arg];
                 break;
             case APPLY1:
-                stack[top] = apply(in.code, stack[top], nullptr);
+                apply(in.code, stack[top], nullptr, stack[top]);
                 break;
             case APPLY2:
-                stack[top - 1] = apply(in.code, stack[top - 1], &stack[top]);
+                apply(in.code, stack[top - 1], &stack[top], stack[top - 1]);
                 --top;
+                break;
+            case CMP_SLOT:
+                ++top;
+                compare(in.code, slots[in.arg], m_constants[in.arg2], stack[top]);
+                break;
+            case CMP_TOP:
+                compare(in.code, stack[top], m_constants[in.arg2], stack[top]);
                 break;
             case SKIP: {
                 bool l = false;
                 const bool known = truth(stack[top], l);
                 const bool isOr = in.code == qvtlib::expr::OP_OR;
-                if (!known || l == isOr) {
-                    stack[top] = boolValue(isOr && known);
+                if ((!known || l == isOr) && quiet(m_guards[in.arg2], slots)) {
+                    setBool(stack[top], isOr && known);
                     pc = in.arg - 1;  // the loop steps on to in.arg
                 }
                 break;
@@ -458,25 +601,45 @@ bool CGrpProgram::run(const CPlanValue* slots, CPlanValue& result) const {
                 }
                 // An empty value does not reach the function: too few
                 // arguments, 0.
-                stack[top] = doubleValue(found ? 1.0 : 0.0);
+                setDouble(stack[top], found ? 1.0 : 0.0);
                 break;
             }
             case SUBSTR: {
                 const CPlanValue& v = stack[top];
                 const CSlice& slice = m_slices[in.arg];
                 if (v.kind != CPlanValue::TEXT || slice.always) {
-                    stack[top] = textValue(std::string_view());
+                    setText(stack[top], std::string_view());
                     break;
                 }
                 if (slice.start > v.size) return false;  // the function logs
-                stack[top] = textValue(v.text().substr(slice.start, slice.length));
+                setText(stack[top], v.text().substr(slice.start, slice.length));
                 break;
             }
             default:
                 return false;
         }
     }
-    result = stack[top];
+    const CPlanValue& last = stack[top];
+    result.kind = last.kind;
+    result.i = last.i;
+    result.num = last.num;
+    result.data = last.data;
+    result.size = last.size;
+    return true;
+}
+
+bool CGrpProgram::quiet(const std::vector<CGuard>& guards, const CPlanValue* slots) {
+    for (const CGuard& g : guards) {
+        const CPlanValue& v = slots[g.slot];
+        if (g.inColl) {
+            if (v.kind != CPlanValue::TEXT && v.kind != CPlanValue::DOUBLE &&
+                v.kind != CPlanValue::EMPTY) {
+                return false;
+            }
+        } else if (v.kind == CPlanValue::TEXT && g.start > v.size) {
+            return false;
+        }
+    }
     return true;
 }
 
@@ -489,14 +652,6 @@ bool functionsIntact(const CPlanFunctions& functions) {
     }
     return true;
 }
-
-bool groupTruth(const CPlanValue& value) {
-    if (value.kind == CPlanValue::BOOL) return value.num != 0;
-    if (!isNumeric(value)) return false;
-    return !(std::fabs(value.num) < DBL_MIN);
-}
-
-bool nodeTruth(const CPlanValue& value) { return isNumeric(value) && value.num >= DBL_MIN; }
 
 void CPlanSlots::resolve(const CGroupInstrument& inst, const std::vector<std::string>& names,
                          CPlanBinding binding) {

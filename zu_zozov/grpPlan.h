@@ -39,6 +39,8 @@
 #ifndef ZU_ZOZOV_GRPPLAN_H
 #define ZU_ZOZOV_GRPPLAN_H
 
+#include <cfloat>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -155,6 +157,15 @@ class ZU_ZOZOV_EXPORT CGrpProgram {
         unsigned char op;
         unsigned char code;
         std::uint32_t arg;
+        std::uint32_t arg2;
+    };
+    // A test that a call in a skipped operand could not have logged: the
+    // value of `slot` (inColl: a text, a double or empty; substr: not a text
+    // longer than start is short).
+    struct CGuard {
+        bool inColl;
+        std::uint32_t slot;
+        std::uint32_t start;
     };
     struct CCollection {
         const std::string* list;              // the whole list, for number values
@@ -166,21 +177,46 @@ class ZU_ZOZOV_EXPORT CGrpProgram {
         bool always;  // the bounds are not both numbers: always the empty text
     };
 
+    // True when every guard passes for the slot values.
+    static bool quiet(const std::vector<CGuard>& guards, const CPlanValue* slots);
+
     std::vector<CInstr> m_code;
     std::vector<CPlanValue> m_constants;
     std::deque<std::string> m_texts;  // owns the texts of constants and lists
     std::vector<CCollection> m_collections;
     std::vector<CSlice> m_slices;
-    std::vector<std::uint32_t> m_used;  // slots of every variable of the tree
+    std::vector<std::vector<CGuard> > m_guards;  // by SKIP instruction
+    std::vector<std::uint32_t> m_used;           // slots of every variable of the tree
     CPlanFunctions m_functions;
 };
 
 // A group's answer from its expression's value, as CGroup::isInGroup reads
 // it: a bool as is, a number when not zero, anything else false.
-ZU_ZOZOV_EXPORT bool groupTruth(const CPlanValue& value);
+inline bool groupTruth(const CPlanValue& value) {
+    switch (value.kind) {
+        case CPlanValue::BOOL:
+            return value.num != 0;
+        case CPlanValue::INT:
+        case CPlanValue::DOUBLE:
+        case CPlanValue::NUMBER:
+            return !(std::fabs(value.num) < DBL_MIN);
+        default:
+            return false;
+    }
+}
 // A tree node's answer, as CXTreeNode::isMatch reads it: a number (true
 // counts 1) of at least the smallest normalised double.
-ZU_ZOZOV_EXPORT bool nodeTruth(const CPlanValue& value);
+inline bool nodeTruth(const CPlanValue& value) {
+    switch (value.kind) {
+        case CPlanValue::BOOL:
+        case CPlanValue::INT:
+        case CPlanValue::DOUBLE:
+        case CPlanValue::NUMBER:
+            return value.num >= DBL_MIN;
+        default:
+            return false;
+    }
+}
 
 // A group's program and its variables: what CGroup keeps to answer
 // isInGroup without the generic path.
