@@ -2,11 +2,12 @@
 # Installs what building and testing zu_zozov needs on Debian 12, when it is
 # missing. Run as root (or with sudo available).
 #   install-deps.sh        what the build, tests, benchmarks and examples need
+#                          (libsqlite3-dev only for the book benchmark's yardstick)
 #   install-deps.sh fuzz   that, and clang with libFuzzer (scripts/fuzz.sh)
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config libboost-dev libxerces-c-dev libgtest-dev libgmock-dev
-          googletest libbenchmark-dev)
+          googletest libbenchmark-dev libsqlite3-dev)
 if [ "${1:-}" = "fuzz" ]; then
     packages+=(clang libclang-rt-14-dev)
 fi
