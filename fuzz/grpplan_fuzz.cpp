@@ -47,13 +47,18 @@ class CFuzzHelper : public qvt::ht::IHTGroupHelper {
     }
 };
 
-std::string g_records;
+// The records written since observe() last cleared them.  Never destroyed:
+// the library still logs while the process exits.
+std::string& records() {
+    static std::string* text = new std::string;
+    return *text;
+}
 
 struct CSetup {
     CSetup() {
         zAZir4::setSink([](const char* level, const char* logger, const char* message,
                            const char* file, int line) {
-            g_records += std::string(level ? level : "") + "|" + (logger ? logger : "") + "|" +
+            records() += std::string(level ? level : "") + "|" + (logger ? logger : "") + "|" +
                          (message ? message : "") + "|" + (file ? file : "") + ":" +
                          std::to_string(line) + "\n";
         });
@@ -85,7 +90,7 @@ boost::any valueOf(char kind, const std::string& text) {
 // The answer of call (or the exception escaping it) and the records it wrote.
 template <class Call>
 std::string observe(Call call) {
-    g_records.clear();
+    records().clear();
     std::string answer;
     try {
         answer = call();
@@ -94,7 +99,7 @@ std::string observe(Call call) {
     } catch (...) {
         answer = "unknown exception";
     }
-    return answer + "\n" + g_records;
+    return answer + "\n" + records();
 }
 
 void same(const std::string& fast, const std::string& generic) {
@@ -150,7 +155,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
 
-    g_records.clear();
+    records().clear();
     static_cast<void>(fast.buildExps());
     CGrpRule generic(fast);
 
