@@ -40,6 +40,7 @@ CGroup& CGroup::operator=(const CGroup& other) {
         std::swap(m_calcFailed, copy.m_calcFailed);
         std::swap(m_program, copy.m_program);
         ++m_version;
+        detail::bumpGroupEpoch();
     }
     return *this;
 }
@@ -73,6 +74,7 @@ std::string CGroup::toString() const { return m_code + "-" + m_name; }
 
 bool CGroup::buildExp() {
     ++m_version;
+    detail::bumpGroupEpoch();
     if (m_exp == nullptr) m_exp = new (std::nothrow) CGrpExpr();
     if (m_exp == nullptr) {
         ZU_ZOZOV_LOG(zAZir4::LEVEL_ERROR, LOGGER,

@@ -1,8 +1,10 @@
 #include "zu_zozov/grpPlan.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cfloat>
 #include <cmath>
+#include <map>
 #include <typeinfo>
 #include <unordered_map>
 
@@ -219,10 +221,39 @@ class CProgramBuilder {
                     break;
             }
         }
-        return m_depth == 1;
+        return m_depth == 1 && findLead(root);
     }
 
   private:
+    // Records the lead test of root (see CGrpProgram::hasLead), if it has
+    // one.  Always true.
+    bool findLead(const basic_node* root) {
+        using namespace qvtlib::expr;
+        std::vector<CGrpProgram::CGuard> guards;
+        const basic_node* n = root;
+        while (n->isOper() && static_cast<const COper&>(n->getKey()).getCode() == OP_AND &&
+               n->getChild() != nullptr && n->getChild()->getNextSibling() != nullptr) {
+            const basic_node* right = n->getChild()->getNextSibling();
+            if ((m_marks[right] & HAS_FUNC) != 0 && !guardsFor(right, guards)) return true;
+            n = n->getChild();
+        }
+        if (!n->isOper() || static_cast<const COper&>(n->getKey()).getCode() != OP_EQ) return true;
+        const basic_node* var = n->getChild();
+        if (var == nullptr || !var->isVarb() || var->getNextSibling() == nullptr) return true;
+        const basic_node* text = var->getNextSibling();
+        std::uint32_t slot = 0;
+        CPlanValue value;
+        if (!slotOf(static_cast<const CVarb&>(var->getKey()).getName(), slot) ||
+            !constantNode(text) || !constantOf(text, value) || value.kind != CPlanValue::TEXT) {
+            return true;
+        }
+        m_program.m_hasLead = true;
+        m_program.m_leadSlot = slot;
+        m_program.m_leadText.assign(value.data, value.size);
+        m_program.m_leadGuards = guards;
+        return true;
+    }
+
     struct CWork {
         enum Kind { VISIT, EMIT, PATCH } kind;
         const basic_node* node;
@@ -586,7 +617,7 @@ bool CGrpProgram::run(const CPlanValue* slots, CPlanValue& result) const {
                 if (v.kind == CPlanValue::TEXT) {
                     if (coll.items.size() <= 8) {
                         for (const std::string_view& item : coll.items) {
-                            if (item == v.text()) {
+                            if (qvtlib::expr::detail::sameText(item, v.text())) {
                                 found = true;
                                 break;
                             }
@@ -643,6 +674,84 @@ bool CGrpProgram::quiet(const std::vector<CGuard>& guards, const CPlanValue* slo
     return true;
 }
 
+namespace {
+std::atomic<unsigned>& epoch() {
+    static std::atomic<unsigned> value(0);
+    return value;
+}
+}  // namespace
+
+unsigned groupEpoch() { return epoch().load(std::memory_order_relaxed); }
+void bumpGroupEpoch() { epoch().fetch_add(1, std::memory_order_relaxed); }
+
+void CRulePlan::index() {
+    // The slot most programs lead with.
+    std::map<std::uint32_t, std::size_t> leads;
+    for (const CEntry& e : entries) {
+        if (e.program != nullptr && e.program->hasLead()) ++leads[e.program->leadSlot()];
+    }
+    std::size_t best = 0;
+    for (const auto& l : leads) {
+        if (l.second > best) {
+            best = l.second;
+            leadSlot = static_cast<int>(l.first);
+        }
+    }
+    if (best < 2) {
+        leadSlot = -1;
+        return;
+    }
+    const std::uint32_t slot = static_cast<std::uint32_t>(leadSlot);
+    std::map<std::string, std::vector<std::uint32_t> > byText;
+    for (const CEntry& e : entries) {
+        if (e.program != nullptr && e.program->hasLead() && e.program->leadSlot() == slot) {
+            byText[std::string(e.program->leadText())];
+            allGuards.insert(allGuards.end(), e.program->leadGuards().begin(),
+                             e.program->leadGuards().end());
+        }
+    }
+    std::vector<std::uint32_t> others;
+    for (std::uint32_t k = 0; k < entries.size(); ++k) {
+        const CEntry& e = entries[k];
+        const bool led =
+            e.program != nullptr && e.program->hasLead() && e.program->leadSlot() == slot;
+        if (led) {
+            byText[std::string(e.program->leadText())].push_back(k);
+        } else {
+            others.push_back(k);
+            for (auto& t : byText) t.second.push_back(k);
+        }
+    }
+    // Lists stay ascending: entries were visited in order.
+    for (auto& t : byText) {
+        std::sort(t.second.begin(), t.second.end());
+        leadTexts.emplace_back(t.first, static_cast<std::uint32_t>(candidates.size()));
+        candidates.push_back(std::move(t.second));
+    }
+    otherCandidates = static_cast<std::uint32_t>(candidates.size());
+    candidates.push_back(std::move(others));
+}
+
+const std::vector<std::uint32_t>* CRulePlan::candidatesFor(const CPlanValue* slots) const {
+    if (!CGrpProgram::quiet(allGuards, slots)) return nullptr;
+    const CPlanValue& v = slots[leadSlot];
+    if (v.kind == CPlanValue::TEXT) {
+        const std::string_view text = v.text();
+        if (leadTexts.size() <= 16) {
+            for (const auto& t : leadTexts) {
+                if (qvtlib::expr::detail::sameText(t.first, text)) return &candidates[t.second];
+            }
+            return &candidates[otherCandidates];
+        }
+        const auto found =
+            std::lower_bound(leadTexts.begin(), leadTexts.end(), text,
+                             [](const std::pair<std::string, std::uint32_t>& a,
+                                std::string_view b) { return std::string_view(a.first) < b; });
+        if (found != leadTexts.end() && found->first == text) return &candidates[found->second];
+    }
+    return &candidates[otherCandidates];
+}
+
 bool functionsIntact(const CPlanFunctions& functions) {
     if (functions.empty()) return true;
     const auto& registry = qvtlib::expr::getFuncMap();
@@ -652,6 +761,39 @@ bool functionsIntact(const CPlanFunctions& functions) {
     }
     return true;
 }
+
+namespace {
+
+// The byte-wise order of two names (that of std::string::compare), inline:
+// attribute names are short, and most differ early.
+inline int compareNames(const std::string& a, const std::string& b) {
+    const std::size_t n = a.size() < b.size() ? a.size() : b.size();
+    const char* x = a.data();
+    const char* y = b.data();
+    for (std::size_t i = 0; i < n; ++i) {
+        if (x[i] != y[i]) {
+            return static_cast<unsigned char>(x[i]) < static_cast<unsigned char>(y[i]) ? -1 : 1;
+        }
+    }
+    return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+}
+
+// The fixed field the strict binding binds under name, or null.
+inline const std::string* fixedField(const CGroupInstrument& inst, const std::string& name) {
+    if (name.size() != 6) return nullptr;
+    switch (name[0]) {
+        case 'I':
+            return name == CGroupInstrument::attr::I_CODE ? &inst.iCodeRef() : nullptr;
+        case 'A':
+            return name == CGroupInstrument::attr::A_TYPE ? &inst.aTypeRef() : nullptr;
+        case 'M':
+            return name == CGroupInstrument::attr::M_TYPE ? &inst.mTypeRef() : nullptr;
+        default:
+            return nullptr;
+    }
+}
+
+}  // namespace
 
 void CPlanSlots::resolve(const CGroupInstrument& inst, const std::vector<std::string>& names,
                          CPlanBinding binding) {
@@ -667,13 +809,14 @@ void CPlanSlots::resolve(const CGroupInstrument& inst, const std::vector<std::st
     }
     // Both lists are sorted: walk the attributes along the names, with a
     // tree search when the walk would take long.
+    m_allUsable = true;
     const CGroupInstrument::Attrs& attrs = inst.getAttrs();
     CGroupInstrument::Attrs::const_iterator cursor = attrs.begin();
     for (std::size_t k = 0; k < count; ++k) {
         const std::string& name = names[k];
         const boost::any* found = nullptr;
         for (int steps = 0; cursor != attrs.end(); ++steps) {
-            const int order = cursor->first.compare(name);
+            const int order = compareNames(cursor->first, name);
             if (order == 0) {
                 found = &cursor->second;
                 ++cursor;
@@ -693,16 +836,14 @@ void CPlanSlots::resolve(const CGroupInstrument& inst, const std::vector<std::st
         CPlanValue& slot = m_values[k];
         if (found != nullptr) {
             slot = fromAny(*found);
+            if (slot.kind == CPlanValue::UNUSABLE) m_allUsable = false;
         } else if (binding == BIND_NAMED) {
             slot = emptyValue();
-        } else if (name == CGroupInstrument::attr::I_CODE) {
-            slot = textValue(inst.iCodeRef());
-        } else if (name == CGroupInstrument::attr::A_TYPE) {
-            slot = textValue(inst.aTypeRef());
-        } else if (name == CGroupInstrument::attr::M_TYPE) {
-            slot = textValue(inst.mTypeRef());
+        } else if (const std::string* field = fixedField(inst, name)) {
+            slot = textValue(*field);
         } else {
             slot = kindValue(CPlanValue::UNUSABLE, 0.0);
+            m_allUsable = false;
         }
     }
 }

@@ -109,6 +109,8 @@ class ZU_ZOZOV_EXPORT CPlanSlots {
     void resolve(const CGroupInstrument& inst, const std::vector<std::string>& names,
                  CPlanBinding binding);
     const CPlanValue* values() const { return m_values; }
+    // No slot is UNUSABLE.
+    bool allUsable() const { return m_allUsable; }
 
   private:
     static const std::size_t INLINE = 24;
@@ -116,6 +118,7 @@ class ZU_ZOZOV_EXPORT CPlanSlots {
     std::unique_ptr<CPlanValue[]> m_heap;
     std::size_t m_heapSize = 0;
     CPlanValue* m_values;
+    bool m_allUsable = true;
 };
 
 // A group function a program relies on: the registry must still hold this
@@ -149,6 +152,29 @@ class ZU_ZOZOV_EXPORT CGrpProgram {
     // The group functions the program relies on.
     const CPlanFunctions& functions() const { return m_functions; }
 
+    // A test that a call in a skipped operand could not have logged: the
+    // value of `slot` (inColl: a text, a double or empty; substr: not a text
+    // longer than start is short).
+    struct CGuard {
+        bool inColl;
+        std::uint32_t slot;
+        std::uint32_t start;
+    };
+    // True when every guard passes for the slot values.
+    static bool quiet(const std::vector<CGuard>& guards, const CPlanValue* slots);
+
+    // The lead test of an expression of the form
+    //   VAR == "text" && B && C ...   (or VAR == "text" alone):
+    // when VAR does not hold that text, the expression is false, provided
+    // the guards pass and every variable is usable (evaluating B, C, ...
+    // could not have been observed).  hasLead() false for other forms.
+    bool hasLead() const { return m_hasLead; }
+    std::uint32_t leadSlot() const { return m_leadSlot; }
+    std::string_view leadText() const { return m_leadText; }
+    const std::vector<CGuard>& leadGuards() const { return m_leadGuards; }
+    // The slots of every variable of the expression.
+    const std::vector<std::uint32_t>& usedSlots() const { return m_used; }
+
   private:
     CGrpProgram() = default;
     friend class CProgramBuilder;
@@ -158,14 +184,6 @@ class ZU_ZOZOV_EXPORT CGrpProgram {
         unsigned char code;
         std::uint32_t arg;
         std::uint32_t arg2;
-    };
-    // A test that a call in a skipped operand could not have logged: the
-    // value of `slot` (inColl: a text, a double or empty; substr: not a text
-    // longer than start is short).
-    struct CGuard {
-        bool inColl;
-        std::uint32_t slot;
-        std::uint32_t start;
     };
     struct CCollection {
         const std::string* list;              // the whole list, for number values
@@ -177,9 +195,6 @@ class ZU_ZOZOV_EXPORT CGrpProgram {
         bool always;  // the bounds are not both numbers: always the empty text
     };
 
-    // True when every guard passes for the slot values.
-    static bool quiet(const std::vector<CGuard>& guards, const CPlanValue* slots);
-
     std::vector<CInstr> m_code;
     std::vector<CPlanValue> m_constants;
     std::deque<std::string> m_texts;  // owns the texts of constants and lists
@@ -188,6 +203,10 @@ class ZU_ZOZOV_EXPORT CGrpProgram {
     std::vector<std::vector<CGuard> > m_guards;  // by SKIP instruction
     std::vector<std::uint32_t> m_used;           // slots of every variable of the tree
     CPlanFunctions m_functions;
+    bool m_hasLead = false;
+    std::uint32_t m_leadSlot = 0;
+    std::string m_leadText;
+    std::vector<CGuard> m_leadGuards;
 };
 
 // A group's answer from its expression's value, as CGroup::isInGroup reads
@@ -229,7 +248,7 @@ struct CGroupPlan {
 // variables, in the order evalGroup tries the groups.  Built from the groups
 // as they are; a group changed since (CGroup::planVersion) answers through
 // the generic path.
-struct CRulePlan {
+struct ZU_ZOZOV_EXPORT CRulePlan {
     struct CEntry {
         const void* group;  // the CGroup, for identity only
         unsigned version;
@@ -238,7 +257,31 @@ struct CRulePlan {
     std::vector<std::string> slotNames;
     std::vector<CEntry> entries;
     CPlanFunctions functions;  // of all programs
+
+    // The lead index (see CGrpProgram::hasLead): when most groups lead with
+    // a test of one slot, an instrument need only try the groups whose lead
+    // text is its value of that slot and the groups without such a lead, in
+    // order.  Valid for an instrument whose slots are all usable and for
+    // which every guard of allGuards passes; the other groups are false for
+    // it.  leadSlot < 0: no index.
+    int leadSlot = -1;
+    std::vector<std::pair<std::string, std::uint32_t> > leadTexts;  // sorted: text -> list
+    std::vector<std::vector<std::uint32_t> > candidates;            // entry indices, ascending
+    std::uint32_t otherCandidates = 0;                              // the list for any other value
+    std::vector<CGrpProgram::CGuard> allGuards;
+
+    // Fills the lead index from the entries' programs.
+    void index();
+    // The entries to try for an instrument with these slot values, or null
+    // when all must be tried.  REQUIRES: leadSlot >= 0, every slot usable,
+    // the functions intact.
+    const std::vector<std::uint32_t>* candidatesFor(const CPlanValue* slots) const;
 };
+
+// Changes whenever any group anywhere is recompiled or assigned, so that a
+// rule can tell cheaply that its plan may be out of date.
+ZU_ZOZOV_EXPORT unsigned groupEpoch();
+ZU_ZOZOV_EXPORT void bumpGroupEpoch();
 
 }  // namespace detail
 }  // namespace ht

@@ -210,6 +210,7 @@ void CGrpRule::buildPlan() {
         if (group == nullptr || group->m_program == nullptr) continue;
         names.insert(group->m_plan.getVarbNames().begin(), group->m_plan.getVarbNames().end());
     }
+    m_planEpoch = detail::groupEpoch();
     plan->slotNames.assign(names.begin(), names.end());
     for (const auto& entry : m_groups) {
         const CGroup* group = entry.second;
@@ -232,6 +233,7 @@ void CGrpRule::buildPlan() {
         }
         plan->entries.push_back(planned);
     }
+    plan->index();
     m_plan = plan;
 }
 
@@ -259,36 +261,54 @@ bool CGrpRule::evalGroups(std::string& groupCode, const CGroupInstrument& inst, 
             }
             return true;
         }
+        if (m_plan != nullptr && m_planEpoch != detail::groupEpoch()) {
+            // Some group somewhere was recompiled: is it one of ours?
+            for (const detail::CRulePlan::CEntry& entry : m_plan->entries) {
+                const CGroup* group = static_cast<const CGroup*>(entry.group);
+                if (group != nullptr && group->m_version != entry.version) m_plan.reset();
+            }
+            m_planEpoch = detail::groupEpoch();
+        }
         if (m_plan == nullptr) buildPlan();
         const std::shared_ptr<const detail::CRulePlan> plan = m_plan;
         detail::CPlanSlots slots;
         slots.resolve(inst, plan->slotNames, detail::BIND_STRICT);
-        int functionsIntact = -1;  // not asked yet
-        for (const detail::CRulePlan::CEntry& entry : plan->entries) {
+        const bool intact = detail::functionsIntact(plan->functions);
+        // The groups worth trying, when the lead index can tell.
+        const std::vector<std::uint32_t>* list = nullptr;
+        if (plan->leadSlot >= 0 && intact && slots.allUsable()) {
+            list = plan->candidatesFor(slots.values());
+        }
+        // Once a host callback has recompiled a group (the epoch moved), the
+        // rest of the groups go the generic way, each of them.
+        bool stale = false;
+        std::size_t next = 0;
+        for (std::size_t k = 0; k < plan->entries.size(); ++k) {
+            if (list != nullptr && !stale) {
+                if (next == list->size()) break;
+                k = (*list)[next++];
+            }
+            const detail::CRulePlan::CEntry& entry = plan->entries[k];
             const CGroup* group = static_cast<const CGroup*>(entry.group);
             if (group == nullptr) continue;
             bool decided = false;
             bool in = false;
-            if (group->m_version != entry.version) {
-                // Recompiled since the plan was built: the generic path
-                // answers, and the next call builds a new plan.
-                m_plan.reset();
-            } else if (entry.program != nullptr) {
-                {
-                    if (functionsIntact < 0 && !entry.program->functions().empty()) {
-                        functionsIntact = detail::functionsIntact(plan->functions) ? 1 : 0;
-                    }
-                    detail::CPlanValue value;
-                    if ((functionsIntact == 1 || entry.program->functions().empty()) &&
-                        entry.program->run(slots.values(), value)) {
-                        in = detail::groupTruth(value);
-                        decided = true;
-                    }
+            detail::CPlanValue value;
+            if (!stale && entry.program != nullptr &&
+                (intact || entry.program->functions().empty()) &&
+                entry.program->run(slots.values(), value)) {
+                in = detail::groupTruth(value);
+                decided = true;
+            }
+            if (!decided) {
+                in = group->isInGroupGeneric(inst);
+                if (!stale && m_planEpoch != detail::groupEpoch()) {
+                    stale = true;
+                    m_plan.reset();
                 }
             }
-            if (!decided) in = group->isInGroupGeneric(inst);
             if (in) {
-                groupCode = group->getCode();
+                groupCode = group->m_code;
                 return true;
             }
         }

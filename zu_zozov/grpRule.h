@@ -164,6 +164,9 @@ class ZU_ZOZOV_EXPORT CGrpRule {
     // The evaluation plan of the groups; null until the first evalGroup after
     // the groups changed (init, addGroup, copying, a group recompiled).
     std::shared_ptr<const detail::CRulePlan> m_plan;
+    // The group epoch (grpPlan.h) at which every group was last seen as the
+    // plan knows it.
+    unsigned m_planEpoch = 0;
 };
 
 }  // namespace ht
