@@ -236,7 +236,15 @@ TEST(GrpPlan, FastAndGenericPathsAgreeOnRandomRulesAndInstruments) {
             CGroup* group = new CGroup();
             group->setCode(std::string(1, static_cast<char>('A' + gen.pick(8))));
             group->setName("g");
-            expressions.push_back(gen.expression(1 + gen.pick(4)));
+            // Half the rules lead most groups with a text test of one
+            // variable, the shape the rule's lead index is built for.
+            std::string lead;
+            if (round % 2 == 0 && gen.pick(4) != 0) {
+                const char* const leads[] = {"A_TYPE == \"A\" && ", "A_TYPE == \"1\" && ",
+                                             "S == \"R1\" && ", "A_TYPE == \"\" && "};
+                lead = leads[round % 4 == 0 ? gen.pick(2) : gen.pick(4)];
+            }
+            expressions.push_back(lead + gen.expression(1 + gen.pick(4)));
             group->setExpression(expressions.back());
             fast.addGroup(group);
         }
