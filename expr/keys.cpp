@@ -30,8 +30,6 @@ const boost::any& falseValue() {
 }
 const boost::any& boolValue(bool b) { return b ? trueValue() : falseValue(); }
 
-const double TOLERANCE = std::numeric_limits<double>::min();
-
 template <typename T>
 const boost::any& store(boost::any& out, T value) {
     if (T* p = boost::any_cast<T>(&out)) {
@@ -50,40 +48,6 @@ bool isBinaryNode(const basic_node* n) {
     if (!n || !n->isOper()) return false;
     int code = operCode(n);
     return code != OP_NONE && code != OP_NOT && n->getChild() && n->getChild()->getNextSibling();
-}
-
-bool compareStrings(int code, const std::string& l, const std::string& r) {
-    switch (code) {
-        case OP_LT:
-            return l < r;
-        case OP_GT:
-            return l > r;
-        case OP_LE:
-            return l <= r;
-        case OP_GE:
-            return l >= r;
-        case OP_EQ:
-            return l == r;
-        default:
-            return l != r;
-    }
-}
-
-bool compareNumbers(int code, double l, double r) {
-    switch (code) {
-        case OP_LT:
-            return r - l >= TOLERANCE;
-        case OP_GT:
-            return l - r >= TOLERANCE;
-        case OP_LE:
-            return r - l >= TOLERANCE || std::fabs(l - r) < TOLERANCE;
-        case OP_GE:
-            return l - r >= TOLERANCE || std::fabs(l - r) < TOLERANCE;
-        case OP_EQ:
-            return doubleEqual(l, r);
-        default:
-            return std::fabs(l - r) >= TOLERANCE;
-    }
 }
 
 // Truth of a logical operand: the engine's own bool results first, then any
@@ -147,9 +111,9 @@ const boost::any& apply(int code, const boost::any& L, const boost::any* R, boos
         case OP_NE: {
             const std::string* ls = boost::any_cast<std::string>(&L);
             const std::string* rs = boost::any_cast<std::string>(&r);
-            if (ls || rs) return boolValue(ls && rs && compareStrings(code, *ls, *rs));
+            if (ls || rs) return boolValue(ls && rs && detail::compareText(code, *ls, *rs));
             if (!tryToDouble(L, lv) || !tryToDouble(r, rv)) return falseValue();
-            return boolValue(compareNumbers(code, lv, rv));
+            return boolValue(detail::compareNumbers(code, lv, rv));
         }
         default:
             return emptyValue();

@@ -10,8 +10,11 @@
 #define ZU_ZOZOV_EXPR_KEYS_H
 
 #include <boost/any.hpp>
+#include <cmath>
+#include <limits>
 #include <ostream>
 #include <string>
+#include <string_view>
 
 #include "expr/node.h"
 #include "zu_zozov/export.h"
@@ -41,6 +44,60 @@ enum OperCode {
 // The operator's text ("||", "&&", "+", ...); empty for OP_NONE and for any
 // other code.
 ZU_ZOZOV_EXPORT std::string operName(int code);
+
+namespace detail {
+
+// The comparison `code` (OP_LT .. OP_NE) of two numbers: differences below
+// the smallest normalised double count as equal; a NaN operand makes every
+// comparison false.  Shared by the tree walk and the evaluation plans of the
+// grouping library, which must agree to the bit.
+inline bool compareNumbers(int code, double l, double r) {
+    const double tolerance = std::numeric_limits<double>::min();
+    switch (code) {
+        case OP_LT:
+            return r - l >= tolerance;
+        case OP_GT:
+            return l - r >= tolerance;
+        case OP_LE:
+            return r - l >= tolerance || std::fabs(l - r) < tolerance;
+        case OP_GE:
+            return l - r >= tolerance || std::fabs(l - r) < tolerance;
+        case OP_EQ:
+            return std::fabs(l - r) < tolerance;
+        default:
+            return std::fabs(l - r) >= tolerance;
+    }
+}
+
+// The comparison `code` (OP_LT .. OP_NE) of two texts, byte-wise, a shorter
+// prefix first (the std::string operators).
+inline bool sameText(std::string_view l, std::string_view r) {
+    // Lengths, then the first byte, before the bytes: most texts that
+    // differ are told apart without a call.
+    return l.size() == r.size() && (l.empty() || (l[0] == r[0] && l.compare(r) == 0));
+}
+
+inline bool compareText(int code, std::string_view l, std::string_view r) {
+    if (code == OP_EQ) return sameText(l, r);
+    if (code == OP_NE) return !sameText(l, r);
+    const int order = l.compare(r);
+    switch (code) {
+        case OP_LT:
+            return order < 0;
+        case OP_GT:
+            return order > 0;
+        case OP_LE:
+            return order <= 0;
+        case OP_GE:
+            return order >= 0;
+        case OP_EQ:
+            return order == 0;
+        default:
+            return order != 0;
+    }
+}
+
+}  // namespace detail
 
 class ZU_ZOZOV_EXPORT basic_key {
   public:

@@ -8,6 +8,7 @@
 #include "expr/value.h"
 #include "log/logSite.h"
 #include "zu_zozov/groupInstrument.h"
+#include "zu_zozov/grpPlan.h"
 
 namespace qvt {
 namespace ht {
@@ -16,14 +17,15 @@ namespace {
 const char LOGGER[] = "CGroup";
 }  // namespace
 
-CGroup::CGroup() : m_exp(nullptr), m_calcFailed(false) {}
+CGroup::CGroup() : m_exp(nullptr), m_calcFailed(false), m_version(0) {}
 
 CGroup::CGroup(const CGroup& other)
     : m_code(other.m_code),
       m_name(other.m_name),
       m_expression(other.m_expression),
       m_exp(nullptr),
-      m_calcFailed(false) {
+      m_calcFailed(false),
+      m_version(0) {
     copyExpressionFrom(other);
 }
 
@@ -36,6 +38,9 @@ CGroup& CGroup::operator=(const CGroup& other) {
         std::swap(m_exp, copy.m_exp);
         std::swap(m_plan, copy.m_plan);
         std::swap(m_calcFailed, copy.m_calcFailed);
+        std::swap(m_program, copy.m_program);
+        ++m_version;
+        detail::bumpGroupEpoch();
     }
     return *this;
 }
@@ -52,6 +57,7 @@ void CGroup::copyExpressionFrom(const CGroup& other) {
     if (other.m_exp->isCompiled()) {
         if (m_exp->compile(other.m_exp->getExpression()) && m_exp->isCompiled()) {
             m_plan = other.m_plan;
+            m_program = other.m_program;  // immutable, so shared
         } else {
             delete m_exp;
             m_exp = nullptr;
@@ -59,11 +65,16 @@ void CGroup::copyExpressionFrom(const CGroup& other) {
     }
 }
 
-void CGroup::setPlan() { m_plan = CGrpBindPlan(detail::collectVarbNames(*m_exp)); }
+void CGroup::setPlan() {
+    m_plan = CGrpBindPlan(detail::collectVarbNames(*m_exp));
+    m_program = detail::CGrpProgram::lower(*m_exp, m_plan.getVarbNames());
+}
 
 std::string CGroup::toString() const { return m_code + "-" + m_name; }
 
 bool CGroup::buildExp() {
+    ++m_version;
+    detail::bumpGroupEpoch();
     if (m_exp == nullptr) m_exp = new (std::nothrow) CGrpExpr();
     if (m_exp == nullptr) {
         ZU_ZOZOV_LOG(zAZir4::LEVEL_ERROR, LOGGER,
@@ -87,10 +98,21 @@ bool CGroup::buildExp() {
     delete m_exp;
     m_exp = nullptr;
     m_plan = CGrpBindPlan();
+    m_program.reset();
     return false;
 }
 
 bool CGroup::isInGroup(const CGroupInstrument& inst) const {
+    if (m_program != nullptr && detail::functionsIntact(m_program->functions())) {
+        detail::CPlanSlots slots;
+        slots.resolve(inst, m_plan.getVarbNames(), detail::BIND_STRICT);
+        detail::CPlanValue value;
+        if (m_program->run(slots.values(), value)) return detail::groupTruth(value);
+    }
+    return isInGroupGeneric(inst);
+}
+
+bool CGroup::isInGroupGeneric(const CGroupInstrument& inst) const {
     if (m_exp == nullptr) {
         ZU_ZOZOV_LOG(
             zAZir4::LEVEL_ERROR, LOGGER,

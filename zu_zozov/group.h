@@ -19,6 +19,7 @@
 #ifndef ZU_ZOZOV_GROUP_H
 #define ZU_ZOZOV_GROUP_H
 
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -30,6 +31,10 @@ namespace qvt {
 namespace ht {
 
 class CGroupInstrument;
+class CGrpRule;
+namespace detail {
+class CGrpProgram;
+}
 
 class ZU_ZOZOV_EXPORT CGroup {
   public:
@@ -65,13 +70,23 @@ class ZU_ZOZOV_EXPORT CGroup {
     // false.  Without a compiled expression: an "ERROR" record and false.  A
     // variable the instrument lacks: a "DEBUG" record, evaluation goes on.
     // An evaluation error: false without a record.
+    //
+    // The expression runs as an evaluation plan (zu_zozov/grpPlan.h) where
+    // the plan can answer exactly as the expression object would, and through
+    // the expression object (isInGroupGeneric) everywhere else.
     bool isInGroup(const CGroupInstrument& inst) const;
+    // isInGroup always through the expression object: bind the variable
+    // store, evaluate the parse tree, read the result.  The reference the
+    // evaluation plans are checked against.
+    bool isInGroupGeneric(const CGroupInstrument& inst) const;
 
     // Inserts the variable names of the compiled expression into names
     // (nothing without a compiled expression).  Never removes anything.
     void getExpAttr(std::set<std::string>& names) const;
 
   private:
+    friend class CGrpRule;
+
     void copyExpressionFrom(const CGroup& other);
     void setPlan();
 
@@ -84,6 +99,12 @@ class ZU_ZOZOV_EXPORT CGroup {
     CGrpBindPlan m_plan;
     // The last evaluation failed and left its reason in m_exp's error text.
     mutable bool m_calcFailed;
+    // m_exp lowered to an evaluation plan over m_plan's variables; null when
+    // it cannot be (every instrument then goes the generic way).
+    std::shared_ptr<const detail::CGrpProgram> m_program;
+    // Changes whenever m_exp may change (buildExp, assignment), so that a
+    // rule's plan can tell that its program of this group is out of date.
+    unsigned m_version;
 };
 
 }  // namespace ht

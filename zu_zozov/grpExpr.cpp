@@ -75,15 +75,39 @@ bool anyItem(const std::string& list, Match match) {
     }
 }
 
-// A double truncated toward zero, as an unsigned 32-bit count: negative
-// integers wrap to large counts.  Values outside the int range (and NaN) give
-// the count of the int minimum, as a hardware conversion does.
-std::uint32_t toCount(double d) {
+}  // namespace
+
+namespace detail {
+
+bool inCollHoldsText(const std::string& list, std::string_view value) {
+    return anyItem(list, [value](const char* begin, const char* end) {
+        stripSpaces(begin, end);
+        return std::string_view(begin, static_cast<std::size_t>(end - begin)) == value;
+    });
+}
+
+bool inCollHoldsNumber(const std::string& list, double value) {
+    return anyItem(list, [value](const char* begin, const char* end) {
+        return itemToDouble(begin, end) == value;
+    });
+}
+
+std::vector<std::string_view> inCollTextItems(const std::string& list) {
+    std::vector<std::string_view> items;
+    anyItem(list, [&items](const char* begin, const char* end) {
+        stripSpaces(begin, end);
+        items.emplace_back(begin, static_cast<std::size_t>(end - begin));
+        return false;
+    });
+    return items;
+}
+
+std::uint32_t substrCount(double d) {
     if (!(d > -2147483649.0 && d < 2147483648.0)) return 0x80000000u;
     return static_cast<std::uint32_t>(static_cast<std::int32_t>(d));
 }
 
-}  // namespace
+}  // namespace detail
 
 // ---------------------------------------------------------------- helper
 
@@ -171,18 +195,10 @@ boost::any CGrpFunc_inColl::calcFunc(const qvtlib::expr::basic_data* /*data*/) c
 
     const boost::any& value = values[0];
     if (const std::string* text = boost::any_cast<std::string>(&value)) {
-        const bool found = anyItem(*list, [text](const char* begin, const char* end) {
-            stripSpaces(begin, end);
-            const std::size_t size = static_cast<std::size_t>(end - begin);
-            return size == text->size() && std::memcmp(begin, text->data(), size) == 0;
-        });
-        return found ? yes() : no();
+        return detail::inCollHoldsText(*list, *text) ? yes() : no();
     }
     if (const double* number = boost::any_cast<double>(&value)) {
-        const bool found = anyItem(*list, [number](const char* begin, const char* end) {
-            return itemToDouble(begin, end) == *number;
-        });
-        return found ? yes() : no();
+        return detail::inCollHoldsNumber(*list, *number) ? yes() : no();
     }
     ZU_ZOZOV_LOG(zAZir4::LEVEL_ERROR, "CGrpFunc_inColl", "函数inColl的第1个参数的类型不支持");
     return no();
@@ -277,7 +293,7 @@ boost::any CGrpFunc_substr::calcFunc(const qvtlib::expr::basic_data* /*data*/) c
         if (text == nullptr || start == nullptr || length == nullptr) {
             return boost::any(std::string());
         }
-        return boost::any(text->substr(toCount(*start), toCount(*length)));
+        return boost::any(text->substr(detail::substrCount(*start), detail::substrCount(*length)));
     } catch (const boost::bad_any_cast& e) {
         ZU_ZOZOV_LOG(zAZir4::LEVEL_ERROR, "CGrpFunc_substr", e.what());
     } catch (const std::exception& e) {

@@ -10,6 +10,7 @@
 #include "xml/xmlString.h"
 #include "zu_zozov/group.h"
 #include "zu_zozov/groupInstrument.h"
+#include "zu_zozov/grpPlan.h"
 #include "zu_zozov/htGroupData.h"
 #include "zu_zozov/ownedMap.h"
 #include "zu_zozov/propDic.h"
@@ -82,6 +83,7 @@ CGrpRule& CGrpRule::operator=(const CGrpRule& other) {
         std::swap(m_classCodes, copy.m_classCodes);
         std::swap(m_tableName, copy.m_tableName);
         std::swap(m_provider, copy.m_provider);
+        std::swap(m_plan, copy.m_plan);
     }
     return *this;
 }
@@ -105,6 +107,7 @@ void CGrpRule::copyGroupsFrom(const CGrpRule& other) {
 }
 
 bool CGrpRule::clear() {
+    m_plan.reset();
     detail::clearOwned(m_groups, m_held);
     return true;
 }
@@ -120,6 +123,7 @@ bool CGrpRule::init() {
 }
 
 void CGrpRule::storeGroup(CGroup* group, const std::string& code) {
+    m_plan.reset();
     detail::replaceOwned(m_groups, m_held, code, group);
 }
 
@@ -127,6 +131,7 @@ void CGrpRule::addGroup(CGroup* group) {
     if (group == nullptr) return;
     // The host may hand back a group the rule already holds after changing
     // its code (getGroup gives it out): it moves to its new code.
+    m_plan.reset();
     detail::storeOwned(m_groups, m_held, group->getCode(), group);
 }
 
@@ -178,6 +183,7 @@ bool CGrpRule::init(const std::string& xml) {
 }
 
 bool CGrpRule::buildExps() {
+    m_plan.reset();
     if (m_type == GROUP_PROPERTY) {
         m_usedProps.insert(m_property);
         return true;
@@ -194,16 +200,115 @@ bool CGrpRule::buildExps() {
     return true;
 }
 
+// The plan holds each group's program over the union of the groups'
+// variables, in the order of m_groups.
+void CGrpRule::buildPlan() {
+    std::shared_ptr<detail::CRulePlan> plan(new detail::CRulePlan());
+    std::set<std::string> names;
+    for (const auto& entry : m_groups) {
+        const CGroup* group = entry.second;
+        if (group == nullptr || group->m_program == nullptr) continue;
+        names.insert(group->m_plan.getVarbNames().begin(), group->m_plan.getVarbNames().end());
+    }
+    m_planEpoch = detail::groupEpoch();
+    plan->slotNames.assign(names.begin(), names.end());
+    for (const auto& entry : m_groups) {
+        const CGroup* group = entry.second;
+        detail::CRulePlan::CEntry planned{group, 0, nullptr};
+        if (group != nullptr) {
+            planned.version = group->m_version;
+            // Only groups whose own program exists: the others cannot be
+            // lowered either.
+            if (group->m_program != nullptr) {
+                planned.program = detail::CGrpProgram::lower(*group->m_exp, plan->slotNames);
+            }
+            if (planned.program != nullptr) {
+                for (const detail::CPlanFunction& f : planned.program->functions()) {
+                    bool known = false;
+                    for (const detail::CPlanFunction& g : plan->functions)
+                        known |= g.name == f.name;
+                    if (!known) plan->functions.push_back(f);
+                }
+            }
+        }
+        plan->entries.push_back(planned);
+    }
+    plan->index();
+    m_plan = plan;
+}
+
 bool CGrpRule::evalGroup(std::string& groupCode, const CGroupInstrument& inst) {
+    return evalGroups(groupCode, inst, false);
+}
+
+bool CGrpRule::evalGroupGeneric(std::string& groupCode, const CGroupInstrument& inst) {
+    return evalGroups(groupCode, inst, true);
+}
+
+bool CGrpRule::evalGroups(std::string& groupCode, const CGroupInstrument& inst, bool generic) {
     groupCode = XOTHER;
     try {
         if (m_type == GROUP_PROPERTY) {
             groupCode = inst.getAttributeAsString(m_property);
             return true;
         }
-        for (const auto& entry : m_groups) {
-            if (entry.second != nullptr && entry.second->isInGroup(inst)) {
-                groupCode = entry.second->getCode();
+        if (generic) {
+            for (const auto& entry : m_groups) {
+                if (entry.second != nullptr && entry.second->isInGroupGeneric(inst)) {
+                    groupCode = entry.second->getCode();
+                    return true;
+                }
+            }
+            return true;
+        }
+        if (m_plan != nullptr && m_planEpoch != detail::groupEpoch()) {
+            // Some group somewhere was recompiled: is it one of ours?
+            for (const detail::CRulePlan::CEntry& entry : m_plan->entries) {
+                const CGroup* group = static_cast<const CGroup*>(entry.group);
+                if (group != nullptr && group->m_version != entry.version) m_plan.reset();
+            }
+            m_planEpoch = detail::groupEpoch();
+        }
+        if (m_plan == nullptr) buildPlan();
+        const std::shared_ptr<const detail::CRulePlan> plan = m_plan;
+        detail::CPlanSlots slots;
+        slots.resolve(inst, plan->slotNames, detail::BIND_STRICT);
+        const bool intact = detail::functionsIntact(plan->functions);
+        // The groups worth trying, when the lead index can tell.
+        const std::vector<std::uint32_t>* list = nullptr;
+        if (plan->leadSlot >= 0 && intact && slots.allUsable()) {
+            list = plan->candidatesFor(slots.values());
+        }
+        // Once a host callback has recompiled a group (the epoch moved), the
+        // rest of the groups go the generic way, each of them.
+        bool stale = false;
+        std::size_t next = 0;
+        for (std::size_t k = 0; k < plan->entries.size(); ++k) {
+            if (list != nullptr && !stale) {
+                if (next == list->size()) break;
+                k = (*list)[next++];
+            }
+            const detail::CRulePlan::CEntry& entry = plan->entries[k];
+            const CGroup* group = static_cast<const CGroup*>(entry.group);
+            if (group == nullptr) continue;
+            bool decided = false;
+            bool in = false;
+            detail::CPlanValue value;
+            if (!stale && entry.program != nullptr &&
+                (intact || entry.program->functions().empty()) &&
+                entry.program->run(slots.values(), value)) {
+                in = detail::groupTruth(value);
+                decided = true;
+            }
+            if (!decided) {
+                in = group->isInGroupGeneric(inst);
+                if (!stale && m_planEpoch != detail::groupEpoch()) {
+                    stale = true;
+                    m_plan.reset();
+                }
+            }
+            if (in) {
+                groupCode = group->m_code;
                 return true;
             }
         }

@@ -36,6 +36,7 @@
 
 #include <boost/shared_ptr.hpp>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <unordered_set>
@@ -48,6 +49,9 @@ namespace ht {
 class CGroup;
 class CGroupInstrument;
 class IHTGroupData;
+namespace detail {
+struct CRulePlan;
+}
 
 class ZU_ZOZOV_EXPORT CGrpRule {
   public:
@@ -112,7 +116,16 @@ class ZU_ZOZOV_EXPORT CGrpRule {
     // none); GROUP_LIST, the smallest code whose group holds, "xother" when
     // none does.  An exception on the way is logged ("ERROR"), groupCode is
     // then "xother" and the result false.
+    //
+    // GROUP_LIST rules answer through an evaluation plan (zu_zozov/grpPlan.h),
+    // built on the first evalGroup after the groups changed: each instrument
+    // attribute the groups use is read once, and each group runs as a compact
+    // program, or through its expression object wherever the program cannot
+    // answer exactly as that would.
     bool evalGroup(std::string& groupCode, const CGroupInstrument& inst);
+    // evalGroup with every group asked through its expression object
+    // (CGroup::isInGroupGeneric): the reference the plan is checked against.
+    bool evalGroupGeneric(std::string& groupCode, const CGroupInstrument& inst);
 
     // The groups of this rule that belong under group groupCode of the rule
     // ruleCode (both grouping by property, the other rule's property path
@@ -133,6 +146,8 @@ class ZU_ZOZOV_EXPORT CGrpRule {
     bool clear();
     void storeGroup(CGroup* group, const std::string& code);
     void copyGroupsFrom(const CGrpRule& other);
+    void buildPlan();
+    bool evalGroups(std::string& groupCode, const CGroupInstrument& inst, bool generic);
 
     std::string m_xml;
     std::string m_code;
@@ -146,6 +161,12 @@ class ZU_ZOZOV_EXPORT CGrpRule {
     std::set<std::string> m_classCodes;
     std::string m_tableName;
     boost::shared_ptr<IHTGroupData> m_provider;
+    // The evaluation plan of the groups; null until the first evalGroup after
+    // the groups changed (init, addGroup, copying, a group recompiled).
+    std::shared_ptr<const detail::CRulePlan> m_plan;
+    // The group epoch (grpPlan.h) at which every group was last seen as the
+    // plan knows it.
+    unsigned m_planEpoch = 0;
 };
 
 }  // namespace ht

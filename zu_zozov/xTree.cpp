@@ -8,6 +8,7 @@
 #include <deque>
 #include <iostream>
 #include <new>
+#include <set>
 #include <sstream>
 #include <utility>
 #include <vector>
@@ -17,6 +18,7 @@
 #include "xml/xmlString.h"
 #include "zu_zozov/acctRule.h"
 #include "zu_zozov/group.h"
+#include "zu_zozov/grpPlan.h"
 #include "zu_zozov/grpRule.h"
 #include "zu_zozov/htGroupData.h"
 
@@ -108,6 +110,7 @@ CXTreeNode::~CXTreeNode() { CXTreeNode::clear(); }
 void CXTreeNode::deleteRuleExpr() {
     delete m_ruleExpr;
     m_ruleExpr = nullptr;
+    m_fastExpr.reset();
 }
 
 void CXTreeNode::clear() {
@@ -137,6 +140,15 @@ bool CXTreeNode::isMatch(const CGroupInstrument& inst) const {
 }
 
 bool CXTreeNode::isMatch(const CGroupInstrument& inst, CAttrLookup& lookup) const {
+    return matchesCodes(lookup) && matchesExpr(inst, false);
+}
+
+bool CXTreeNode::isMatchGeneric(const CGroupInstrument& inst) const {
+    CAttrLookup lookup(inst);
+    return matchesCodes(lookup) && matchesExpr(inst, true);
+}
+
+bool CXTreeNode::matchesCodes(CAttrLookup& lookup) const {
     // The root and catch-all nodes take every instrument.
     if (m_ruleCode.empty()) return true;
     if (m_nodeCode == XOTHER) return true;
@@ -144,16 +156,26 @@ bool CXTreeNode::isMatch(const CGroupInstrument& inst, CAttrLookup& lookup) cons
     // The attribute named like the rule code must carry the node's code.
     const boost::any* value = lookup.get(m_ruleCode);
     if (value == nullptr) return false;
-    if (const std::string* s = boost::any_cast<std::string>(value)) {
-        if (*s != m_nodeCode) return false;
-    } else if (const double* d = boost::any_cast<double>(value)) {
-        if (!qvtlib::expr::doubleEqual(*d, m_nodeNum)) return false;
-    } else {
-        return false;
+    if (const std::string* s = boost::any_cast<std::string>(value)) return *s == m_nodeCode;
+    if (const double* d = boost::any_cast<double>(value)) {
+        return qvtlib::expr::doubleEqual(*d, m_nodeNum);
     }
+    return false;
+}
 
+bool CXTreeNode::matchesExpr(const CGroupInstrument& inst, bool generic) const {
+    // Only the root and catch-all nodes pass without their codes; they take
+    // every instrument whatever their expression.
+    if (m_ruleCode.empty() || m_nodeCode == XOTHER) return true;
     // A compiled expression must hold as well: a positive number or true.
     if (m_ruleExpr == nullptr || !m_ruleExpr->isCompiled()) return true;
+    if (!generic && m_fastExpr != nullptr &&
+        detail::functionsIntact(m_fastExpr->program->functions())) {
+        detail::CPlanSlots slots;
+        slots.resolve(inst, m_fastExpr->slotNames, detail::BIND_NAMED);
+        detail::CPlanValue value;
+        if (m_fastExpr->program->run(slots.values(), value)) return detail::nodeTruth(value);
+    }
     // prepare replaces the whole store; assigning over the old entries lets
     // the map reuse their nodes instead of freeing and allocating them.
     m_ruleExpr->getData().prepare(&inst);
@@ -244,7 +266,15 @@ bool CXTreeNode::createRuleExpr() {
     if (m_expr.empty()) return true;
     m_ruleExpr = new (std::nothrow) RuleExpr();
     if (m_ruleExpr == nullptr) return false;
-    return m_ruleExpr->compile(m_expr);
+    if (!m_ruleExpr->compile(m_expr)) return false;
+    // The evaluation plan over the expression's variables, bound as the
+    // generic binding binds them (named attributes only).
+    std::shared_ptr<detail::CGroupPlan> fast(new detail::CGroupPlan());
+    const std::set<std::string> names = detail::collectVarbNames(*m_ruleExpr);
+    fast->slotNames.assign(names.begin(), names.end());
+    fast->program = detail::CGrpProgram::lower(*m_ruleExpr, fast->slotNames);
+    if (fast->program != nullptr) m_fastExpr = fast;
+    return true;
 }
 
 // ---------------------------------------------------------------------------

@@ -43,6 +43,7 @@
 #include <boost/shared_ptr.hpp>
 #include <cstddef>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -59,6 +60,9 @@ namespace ht {
 
 class IHTGroupData;
 class CXTree;
+namespace detail {
+struct CGroupPlan;
+}
 
 // One node of a classification tree: the root ("XTree"), a group or account
 // node ("XNode"), or a catch-all node (node code "xother") made while sorting
@@ -95,8 +99,15 @@ class ZU_ZOZOV_EXPORT CXTreeNode : public qvtlib::common::CNode<CXTreeNode> {
     // rule code) and for a catch-all node; otherwise the instrument's named
     // attribute called like the rule code must hold the node code (a string
     // byte for byte, a double numerically), and a compiled expression, if the
-    // node has one, must give a positive number or true.
+    // node has one, must give a positive number or true.  The expression
+    // runs as an evaluation plan (zu_zozov/grpPlan.h) where the plan can
+    // answer exactly as the expression object would; its variable store and
+    // result are then left as they were.
     virtual bool isMatch(const CGroupInstrument& inst) const;
+    // isMatch with the expression always evaluated by the expression object
+    // (all named attributes bound, the parse tree walked): the reference the
+    // evaluation plans are checked against.
+    bool isMatchGeneric(const CGroupInstrument& inst) const;
 
     using qvtlib::common::CNode<CXTreeNode>::dumpKey;
 
@@ -169,6 +180,10 @@ class ZU_ZOZOV_EXPORT CXTreeNode : public qvtlib::common::CNode<CXTreeNode> {
 
     // isMatch with the attribute lookup shared between sibling nodes.
     bool isMatch(const CGroupInstrument& inst, CAttrLookup& lookup) const;
+    // Steps of isMatch: the codes, then the expression (generic: always
+    // through the expression object).
+    bool matchesCodes(CAttrLookup& lookup) const;
+    bool matchesExpr(const CGroupInstrument& inst, bool generic) const;
     void copyFrom(const CXTreeNode& other);
     void deleteRuleExpr();
 
@@ -183,6 +198,8 @@ class ZU_ZOZOV_EXPORT CXTreeNode : public qvtlib::common::CNode<CXTreeNode> {
     // m_nodeCode read as a number (atof), kept with the code so that matching
     // a double attribute does not parse the code again for every instrument.
     double m_nodeNum;
+    // m_ruleExpr lowered to an evaluation plan; null when there is none.
+    std::shared_ptr<const detail::CGroupPlan> m_fastExpr;
 };
 
 // The classification tree.  See the top of this file for the road of a tree.
