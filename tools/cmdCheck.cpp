@@ -20,7 +20,9 @@ int runCheck(const CCheckOptions& options) {
     CExprCheckOptions check;
     check.columns = columns.get();
     check.columnsFile = options.columns;
-    check.helper = session.helper();
+    // Without a database the SQL of inSql cannot be tried; that is no fault
+    // of the rule.
+    check.helper = options.db.empty() ? nullptr : session.helper();
     CRuleSet rules(session.data(), check, session.diag());
     for (const std::string& path : options.files) {
         struct stat st;

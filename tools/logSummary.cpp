@@ -22,6 +22,8 @@ bool g_collecting = false;
 typedef std::tuple<std::string, std::string, std::string> Key;  // level, logger, message
 std::map<Key, long>* g_counts = nullptr;
 
+std::string withoutHolding(const char* message);
+
 bool isEnterExit(const char* level) {
     return level && std::strcmp(level, zAZir4::LEVEL_ENTER_EXIT) == 0;
 }
@@ -37,12 +39,27 @@ void sink(const char* level, const char* logger, const char* message, const char
         return;
     }
     if (!g_collecting || !g_counts) return;
-    Key key(level ? level : "", logger ? logger : "", message ? message : "");
+    Key key(level ? level : "", logger ? logger : "", withoutHolding(message));
     // Distinct messages are few unless they name holdings; keep memory flat.
     if (g_counts->size() >= 1000 && !g_counts->count(key)) {
         key = Key(std::get<0>(key), std::get<1>(key), "(further distinct messages)");
     }
     ++(*g_counts)[key];
+}
+
+// The message in UTF-8 with the holding it names, if any, left out: the
+// library writes a holding as "[(" fields ")]", and messages that differ only
+// in it count as one.
+std::string withoutHolding(const char* message) {
+    std::string text = gbkToUtf8(message ? message : "");
+    for (std::string::size_type at = text.find("[("); at != std::string::npos;
+         at = text.find("[(", at + 1)) {
+        const std::string::size_type end = text.find(")]", at);
+        if (end == std::string::npos) break;
+        text.replace(at, end + 2 - at, "[...]");
+    }
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    return text;
 }
 
 #if defined(__ELF__)
@@ -77,10 +94,7 @@ void printLogSummary(std::ostream& out) {
     if (!g_counts || g_counts->empty()) return;
     out << "library messages:\n";
     for (const auto& entry : *g_counts) {
-        std::string message = gbkToUtf8(std::get<2>(entry.first));
-        while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) {
-            message.pop_back();
-        }
+        const std::string& message = std::get<2>(entry.first);
         out << "  " << std::get<0>(entry.first) << ' ' << std::get<1>(entry.first) << ": "
             << message << " (" << entry.second << (entry.second == 1 ? " time)\n" : " times)\n");
     }
