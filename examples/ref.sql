@@ -7,26 +7,31 @@
 --   prop_value(prop_code, value_code, value_name)
 --       The value list of a property: a rule of the Property form, e.g.
 --       Property="STK.INDUSTRY.SECTOR", asks for the last segment of its path
---       (SECTOR) and gets one group per row, ordered by value_code: group code =
---       value_code, group name = value_name.
+--       (SECTOR) and gets one group per row: group code = value_code, group
+--       name = value_name.
 --
---   prop_link(prop_code, value_code, link_prop, link_value)
---       Properties of property values: the value value_code of property
---       prop_code (an object, e.g. the industry 0101) has link_value as its
---       value of the property link_prop (e.g. its SECTOR is 01). A rule whose
---       Property path continues another rule's path (STK.INDUSTRY.SECTOR
---       continues STK.INDUSTRY) nests under it in a tree through these rows:
---       asked for the values of parent_prop that carry child_value as their
---       child_prop, the tool answers
---           SELECT value_code FROM prop_link
---            WHERE prop_code = :parent_prop AND link_prop = :child_prop
---              AND link_value = :child_value ORDER BY value_code
+--   prop_parent(child_prop, parent_prop, child_value, parent_value)
+--       The values of property parent_prop whose object carries child_value
+--       as its value of child_prop: the industries (parent_prop INDUSTRY) of
+--       the sector 01 (child_prop SECTOR) are the parent_value of the rows
+--       ('SECTOR', 'INDUSTRY', '01', ...). A rule whose Property path
+--       continues another rule's path (STK.INDUSTRY.SECTOR continues
+--       STK.INDUSTRY) hangs above it in a tree; each of its nodes then gets
+--       only its own values of the lower rule.
+--
+--   account(rule_code, code, name, expression)
+--       Account rules: one row per account, tried in ascending order of code;
+--       the expression is a boolean expression like a group's, over the
+--       holding's attributes and ACCT_CODE.
 --
 --   pool_member(pool_id, i_code)
 --       Instrument pools: inPool(id) holds when the instrument's I_CODE is a
 --       member of pool id (an integer; inPool's argument is a number).
 --   pool(pool_id, pool_code, pool_name)
 --       Names of the pools, for people; the tool does not need it.
+--
+--   setting(name, value)
+--       name 'root_class_code': the class code that stands for every class.
 --
 -- Tables that only the rules' own SQL reads (inSql runs the SQL text of the
 -- rule once, caches its first column and tests the value against it):
@@ -42,12 +47,19 @@ CREATE TABLE prop_value (
     value_name TEXT NOT NULL,
     PRIMARY KEY (prop_code, value_code)
 );
-CREATE TABLE prop_link (
-    prop_code  TEXT NOT NULL,
-    value_code TEXT NOT NULL,
-    link_prop  TEXT NOT NULL,
-    link_value TEXT NOT NULL,
-    PRIMARY KEY (prop_code, value_code, link_prop, link_value)
+CREATE TABLE prop_parent (
+    child_prop   TEXT NOT NULL,
+    parent_prop  TEXT NOT NULL,
+    child_value  TEXT NOT NULL,
+    parent_value TEXT NOT NULL,
+    PRIMARY KEY (child_prop, parent_prop, child_value, parent_value)
+);
+CREATE TABLE account (
+    rule_code  TEXT NOT NULL,
+    code       TEXT NOT NULL,
+    name       TEXT NOT NULL,
+    expression TEXT NOT NULL,
+    PRIMARY KEY (rule_code, code)
 );
 CREATE TABLE pool (
     pool_id   INTEGER PRIMARY KEY,
@@ -58,6 +70,10 @@ CREATE TABLE pool_member (
     pool_id INTEGER NOT NULL REFERENCES pool (pool_id),
     i_code  TEXT NOT NULL,
     PRIMARY KEY (pool_id, i_code)
+);
+CREATE TABLE setting (
+    name  TEXT PRIMARY KEY,
+    value TEXT NOT NULL
 );
 CREATE TABLE risk_stock (
     i_code TEXT PRIMARY KEY,
@@ -99,28 +115,33 @@ INSERT INTO prop_value VALUES ('INDUSTRY', '0604', '钢铁');
 INSERT INTO prop_value VALUES ('INDUSTRY', '0701', '电力');
 INSERT INTO prop_value VALUES ('INDUSTRY', '0702', '房地产');
 INSERT INTO prop_value VALUES ('INDUSTRY', '0704', '环保');
-INSERT INTO prop_link VALUES ('INDUSTRY', '0101', 'SECTOR', '01');
-INSERT INTO prop_link VALUES ('INDUSTRY', '0102', 'SECTOR', '01');
-INSERT INTO prop_link VALUES ('INDUSTRY', '0103', 'SECTOR', '01');
-INSERT INTO prop_link VALUES ('INDUSTRY', '0201', 'SECTOR', '02');
-INSERT INTO prop_link VALUES ('INDUSTRY', '0202', 'SECTOR', '02');
-INSERT INTO prop_link VALUES ('INDUSTRY', '0203', 'SECTOR', '02');
-INSERT INTO prop_link VALUES ('INDUSTRY', '0301', 'SECTOR', '03');
-INSERT INTO prop_link VALUES ('INDUSTRY', '0302', 'SECTOR', '03');
-INSERT INTO prop_link VALUES ('INDUSTRY', '0303', 'SECTOR', '03');
-INSERT INTO prop_link VALUES ('INDUSTRY', '0401', 'SECTOR', '04');
-INSERT INTO prop_link VALUES ('INDUSTRY', '0402', 'SECTOR', '04');
-INSERT INTO prop_link VALUES ('INDUSTRY', '0403', 'SECTOR', '04');
-INSERT INTO prop_link VALUES ('INDUSTRY', '0501', 'SECTOR', '05');
-INSERT INTO prop_link VALUES ('INDUSTRY', '0502', 'SECTOR', '05');
-INSERT INTO prop_link VALUES ('INDUSTRY', '0503', 'SECTOR', '05');
-INSERT INTO prop_link VALUES ('INDUSTRY', '0601', 'SECTOR', '06');
-INSERT INTO prop_link VALUES ('INDUSTRY', '0602', 'SECTOR', '06');
-INSERT INTO prop_link VALUES ('INDUSTRY', '0603', 'SECTOR', '06');
-INSERT INTO prop_link VALUES ('INDUSTRY', '0604', 'SECTOR', '06');
-INSERT INTO prop_link VALUES ('INDUSTRY', '0701', 'SECTOR', '07');
-INSERT INTO prop_link VALUES ('INDUSTRY', '0702', 'SECTOR', '07');
-INSERT INTO prop_link VALUES ('INDUSTRY', '0704', 'SECTOR', '07');
+INSERT INTO prop_parent VALUES ('SECTOR', 'INDUSTRY', '01', '0101');
+INSERT INTO prop_parent VALUES ('SECTOR', 'INDUSTRY', '01', '0102');
+INSERT INTO prop_parent VALUES ('SECTOR', 'INDUSTRY', '01', '0103');
+INSERT INTO prop_parent VALUES ('SECTOR', 'INDUSTRY', '02', '0201');
+INSERT INTO prop_parent VALUES ('SECTOR', 'INDUSTRY', '02', '0202');
+INSERT INTO prop_parent VALUES ('SECTOR', 'INDUSTRY', '02', '0203');
+INSERT INTO prop_parent VALUES ('SECTOR', 'INDUSTRY', '03', '0301');
+INSERT INTO prop_parent VALUES ('SECTOR', 'INDUSTRY', '03', '0302');
+INSERT INTO prop_parent VALUES ('SECTOR', 'INDUSTRY', '03', '0303');
+INSERT INTO prop_parent VALUES ('SECTOR', 'INDUSTRY', '04', '0401');
+INSERT INTO prop_parent VALUES ('SECTOR', 'INDUSTRY', '04', '0402');
+INSERT INTO prop_parent VALUES ('SECTOR', 'INDUSTRY', '04', '0403');
+INSERT INTO prop_parent VALUES ('SECTOR', 'INDUSTRY', '05', '0501');
+INSERT INTO prop_parent VALUES ('SECTOR', 'INDUSTRY', '05', '0502');
+INSERT INTO prop_parent VALUES ('SECTOR', 'INDUSTRY', '05', '0503');
+INSERT INTO prop_parent VALUES ('SECTOR', 'INDUSTRY', '06', '0601');
+INSERT INTO prop_parent VALUES ('SECTOR', 'INDUSTRY', '06', '0602');
+INSERT INTO prop_parent VALUES ('SECTOR', 'INDUSTRY', '06', '0603');
+INSERT INTO prop_parent VALUES ('SECTOR', 'INDUSTRY', '06', '0604');
+INSERT INTO prop_parent VALUES ('SECTOR', 'INDUSTRY', '07', '0701');
+INSERT INTO prop_parent VALUES ('SECTOR', 'INDUSTRY', '07', '0702');
+INSERT INTO prop_parent VALUES ('SECTOR', 'INDUSTRY', '07', '0704');
+INSERT INTO account VALUES ('ACCT', 'A1', '自营权益投资', 'inColl(ACCT_CODE, "ZYQY01, ZYQY02") == 1');
+INSERT INTO account VALUES ('ACCT', 'A2', '自营固定收益', 'inColl(ACCT_CODE, "ZYGS01, ZYGS02") == 1');
+INSERT INTO account VALUES ('ACCT', 'A3', '资产管理产品', 'substr(ACCT_CODE, 0, 2) == "ZG"');
+INSERT INTO account VALUES ('ACCT', 'A4', '做市业务', 'ACCT_CODE == "ZS01"');
+INSERT INTO setting VALUES ('root_class_code', 'ALL');
 INSERT INTO pool VALUES (1, 'CORE', '核心股票池');
 INSERT INTO pool VALUES (2, 'BASE', '基础股票池');
 INSERT INTO pool VALUES (3, 'CREDIT', '信用债入库池');

@@ -112,6 +112,15 @@ POOLS = [
     (9, "BAN", "禁投池"),
 ]
 
+# The account rule ACCT: which business line an account belongs to. The
+# book's account TEST99 is in none of them.
+ACCOUNT_RULE = [
+    ("ACCT", "A1", "自营权益投资", 'inColl(ACCT_CODE, "ZYQY01, ZYQY02") == 1'),
+    ("ACCT", "A2", "自营固定收益", 'inColl(ACCT_CODE, "ZYGS01, ZYGS02") == 1'),
+    ("ACCT", "A3", "资产管理产品", 'substr(ACCT_CODE, 0, 2) == "ZG"'),
+    ("ACCT", "A4", "做市业务", 'ACCT_CODE == "ZS01"'),
+]
+
 # account code, kind of mandate, number of positions
 ACCOUNTS = [
     ("ZYQY01", "equity", 260), ("ZYQY02", "equity", 220),
@@ -382,26 +391,31 @@ REF_HEADER = """\
 --   prop_value(prop_code, value_code, value_name)
 --       The value list of a property: a rule of the Property form, e.g.
 --       Property="STK.INDUSTRY.SECTOR", asks for the last segment of its path
---       (SECTOR) and gets one group per row, ordered by value_code: group code =
---       value_code, group name = value_name.
+--       (SECTOR) and gets one group per row: group code = value_code, group
+--       name = value_name.
 --
---   prop_link(prop_code, value_code, link_prop, link_value)
---       Properties of property values: the value value_code of property
---       prop_code (an object, e.g. the industry 0101) has link_value as its
---       value of the property link_prop (e.g. its SECTOR is 01). A rule whose
---       Property path continues another rule's path (STK.INDUSTRY.SECTOR
---       continues STK.INDUSTRY) nests under it in a tree through these rows:
---       asked for the values of parent_prop that carry child_value as their
---       child_prop, the tool answers
---           SELECT value_code FROM prop_link
---            WHERE prop_code = :parent_prop AND link_prop = :child_prop
---              AND link_value = :child_value ORDER BY value_code
+--   prop_parent(child_prop, parent_prop, child_value, parent_value)
+--       The values of property parent_prop whose object carries child_value
+--       as its value of child_prop: the industries (parent_prop INDUSTRY) of
+--       the sector 01 (child_prop SECTOR) are the parent_value of the rows
+--       ('SECTOR', 'INDUSTRY', '01', ...). A rule whose Property path
+--       continues another rule's path (STK.INDUSTRY.SECTOR continues
+--       STK.INDUSTRY) hangs above it in a tree; each of its nodes then gets
+--       only its own values of the lower rule.
+--
+--   account(rule_code, code, name, expression)
+--       Account rules: one row per account, tried in ascending order of code;
+--       the expression is a boolean expression like a group's, over the
+--       holding's attributes and ACCT_CODE.
 --
 --   pool_member(pool_id, i_code)
 --       Instrument pools: inPool(id) holds when the instrument's I_CODE is a
 --       member of pool id (an integer; inPool's argument is a number).
 --   pool(pool_id, pool_code, pool_name)
 --       Names of the pools, for people; the tool does not need it.
+--
+--   setting(name, value)
+--       name 'root_class_code': the class code that stands for every class.
 --
 -- Tables that only the rules' own SQL reads (inSql runs the SQL text of the
 -- rule once, caches its first column and tests the value against it):
@@ -417,12 +431,19 @@ CREATE TABLE prop_value (
     value_name TEXT NOT NULL,
     PRIMARY KEY (prop_code, value_code)
 );
-CREATE TABLE prop_link (
-    prop_code  TEXT NOT NULL,
-    value_code TEXT NOT NULL,
-    link_prop  TEXT NOT NULL,
-    link_value TEXT NOT NULL,
-    PRIMARY KEY (prop_code, value_code, link_prop, link_value)
+CREATE TABLE prop_parent (
+    child_prop   TEXT NOT NULL,
+    parent_prop  TEXT NOT NULL,
+    child_value  TEXT NOT NULL,
+    parent_value TEXT NOT NULL,
+    PRIMARY KEY (child_prop, parent_prop, child_value, parent_value)
+);
+CREATE TABLE account (
+    rule_code  TEXT NOT NULL,
+    code       TEXT NOT NULL,
+    name       TEXT NOT NULL,
+    expression TEXT NOT NULL,
+    PRIMARY KEY (rule_code, code)
 );
 CREATE TABLE pool (
     pool_id   INTEGER PRIMARY KEY,
@@ -433,6 +454,10 @@ CREATE TABLE pool_member (
     pool_id INTEGER NOT NULL REFERENCES pool (pool_id),
     i_code  TEXT NOT NULL,
     PRIMARY KEY (pool_id, i_code)
+);
+CREATE TABLE setting (
+    name  TEXT PRIMARY KEY,
+    value TEXT NOT NULL
 );
 CREATE TABLE risk_stock (
     i_code TEXT PRIMARY KEY,
@@ -457,7 +482,11 @@ def write_ref(path, risk, watch, pools):
     for code, name, sector, _, _ in INDUSTRIES:
         lines.append("INSERT INTO prop_value VALUES ('INDUSTRY', %s, %s);" % (sql_text(code), sql_text(name)))
     for code, _, sector, _, _ in INDUSTRIES:
-        lines.append("INSERT INTO prop_link VALUES ('INDUSTRY', %s, 'SECTOR', %s);" % (sql_text(code), sql_text(sector)))
+        lines.append("INSERT INTO prop_parent VALUES ('SECTOR', 'INDUSTRY', %s, %s);" % (sql_text(sector), sql_text(code)))
+    for rule, code, name, expression in ACCOUNT_RULE:
+        lines.append("INSERT INTO account VALUES (%s, %s, %s, %s);"
+                     % (sql_text(rule), sql_text(code), sql_text(name), sql_text(expression)))
+    lines.append("INSERT INTO setting VALUES ('root_class_code', 'ALL');")
     for pid, code, name in POOLS:
         lines.append("INSERT INTO pool VALUES (%d, %s, %s);" % (pid, sql_text(code), sql_text(name)))
     for pid, _, _ in POOLS:
