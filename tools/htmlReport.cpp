@@ -60,7 +60,7 @@ td.c{white-space:nowrap;padding-left:calc(var(--d,0)*1.4em + .4em);font-family:u
 td.n{text-align:right;font-variant-numeric:tabular-nums;white-space:nowrap}
 tr.z td{color:var(--muted)}
 tr[data-depth="0"] td{font-weight:600}
-.t{display:inline-block;width:1.3em;height:1.3em;margin-right:.2em;padding:0;border:0;background:none;font:inherit;line-height:1.3em;text-align:center;color:var(--accent);vertical-align:baseline}
+.t{display:inline-block;width:1.3em;height:1.3em;margin-right:.2em;padding:0;border:0;background:none;font:inherit;line-height:1.3em;text-align:center;color:var(--accent);vertical-align:middle}
 button.t{cursor:pointer;visibility:hidden}
 html.js button.t{visibility:visible}
 button.t::before{content:"\25BE"}
