@@ -5,6 +5,7 @@
 
 #include "tools/commands.h"
 #include "tools/encoding.h"
+#include "tools/htmlReport.h"
 #include "tools/session.h"
 #include "tools/toolError.h"
 #include "tools/treeReport.h"
@@ -49,14 +50,28 @@ std::vector<std::unique_ptr<CGrpRule>> accountRulesFromDb(
     return out;
 }
 
-// The page of --html, written by the report unit when this build has one.
-void writeHtmlReport(std::ostream& out, const std::vector<CTreeReportNode>& nodes,
-                     const std::vector<std::string>& numericColumns, const CRuleFile& def) {
-    (void)out;
-    (void)nodes;
-    (void)numericColumns;
-    (void)def;
-    throw CToolError(EXIT_USAGE, "--html is not available in this build");
+// The page of --html: the tree with its counts and sums.
+bool writePage(std::ostream& out, const std::vector<CTreeReportNode>& nodes,
+               const std::vector<std::string>& numericColumns, const CRuleFile& def,
+               const CTreeOptions& options, std::uint64_t read) {
+    CHtmlHead head;
+    head.title = gbkToUtf8(def.name.empty() ? def.code : def.name);
+    head.facts.emplace_back("book", options.book);
+    head.facts.emplace_back("rules", options.rules);
+    head.facts.emplace_back("definition", options.def);
+    head.facts.emplace_back("holdings read", std::to_string(read));
+    head.columns = numericColumns;
+    std::vector<CHtmlNode> page;
+    for (const CTreeReportNode& n : nodes) {
+        CHtmlNode p;
+        p.depth = n.depth;
+        p.code = n.nodeCode;
+        p.name = n.name;
+        p.count = n.count;
+        p.sums = n.sums;
+        page.push_back(p);
+    }
+    return writeHtmlReport(out, head, page);
 }
 
 }  // namespace
@@ -154,7 +169,10 @@ int runTree(const CTreeOptions& options) {
         }
         xml->stream() << text;
     }
-    if (html) writeHtmlReport(html->stream(), nodes, stats.getNumericColumns(), def);
+    if (html &&
+        !writePage(html->stream(), nodes, stats.getNumericColumns(), def, options, run.getRead())) {
+        throw CToolError(EXIT_PROBLEM, options.html + ": cannot write");
+    }
     if (paths) paths->commit();
     if (xml) xml->commit();
     if (html) html->commit();

@@ -38,8 +38,9 @@ typed_column       |                  | zu_zozov classify --rules rules_sec unty
 tree_good          | paths.csv        | zu_zozov tree --rules rules --db ref.sql --def def.xml -o paths.csv good.csv
 tree_unknown_rule  |                  | zu_zozov tree --rules rules --db ref.sql --def unknown_def.xml good.csv
 tree_paths_stdout  |                  | zu_zozov tree --rules rules --db ref.sql --def def.xml -o - good.csv
-examples_check     |                  | zu_zozov check "$EXAMPLES"/rules "$EXAMPLES"/trees/book_tree.xml
-examples_tree      | paths.csv        | zu_zozov tree --rules "$EXAMPLES"/rules --def "$EXAMPLES"/trees/book_tree.xml -o paths.csv "$EXAMPLES"/book/holdings.csv
+examples_check     |                  | zu_zozov check --columns "$EXAMPLES"/book/book.csv --db "$EXAMPLES"/ref.sql "$EXAMPLES"/rules "$EXAMPLES"/trees/business_tree.xml "$EXAMPLES"/trees/industry_tree.xml
+examples_tree      |                  | zu_zozov tree --rules "$EXAMPLES"/rules --def "$EXAMPLES"/trees/business_tree.xml --db "$EXAMPLES"/ref.sql --xml tree.xml "$EXAMPLES"/book/book.csv && grep -o '<[A-Za-z]*' tree.xml | sort | uniq -c
+examples_industry  |                  | zu_zozov tree --rules "$EXAMPLES"/rules --def "$EXAMPLES"/trees/industry_tree.xml --db "$EXAMPLES"/ref.sql -o - "$EXAMPLES"/book/book.csv | md5sum
 TABLE
 )
 
