@@ -66,7 +66,7 @@ void installInterruptHandlers() {
     std::memset(&action, 0, sizeof action);
     action.sa_handler = onInterrupt;
     sigemptyset(&action.sa_mask);
-    for (int sig : {SIGINT, SIGTERM, SIGHUP}) sigaction(sig, &action, nullptr);
+    for (int sig : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) sigaction(sig, &action, nullptr);
 }
 
 COutputFile::COutputFile(const std::string& path)

@@ -6,7 +6,7 @@
 // The path "-" writes to standard output directly (there is nothing to keep
 // whole there).
 //
-// installInterruptHandlers() makes SIGINT, SIGTERM and SIGHUP remove every
+// installInterruptHandlers() makes SIGINT, SIGTERM, SIGHUP and SIGPIPE remove every
 // temporary file still open before the process dies of the signal.
 //
 // Not thread-safe: one thread writes all outputs.
