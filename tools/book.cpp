@@ -95,6 +95,15 @@ CBook::CBook(std::istream& in, const std::string& displayName) : m_name(displayN
         m_columns.push_back(col);
     }
     if (!seen.count(A::I_CODE)) throw CToolError(EXIT_USAGE, at + "no column I_CODE");
+    m_used.assign(m_columns.size(), 1);
+}
+
+void CBook::setUsedAttributes(const std::set<std::string>& used, bool withNumbers) {
+    m_withNumbers = withNumbers;
+    for (std::size_t i = 0; i < m_columns.size(); ++i) {
+        const CBookColumn& col = m_columns[i];
+        m_used[i] = (col.fixed >= 1 && col.fixed <= 3) || used.count(col.nameGbk) != 0;
+    }
 }
 
 CColumnTypes CBook::getColumnTypes() const {
@@ -123,6 +132,16 @@ void CBook::fill(CGroupInstrument& inst, CBookRow& row) {
         const CBookColumn& col = m_columns[i];
         const std::string& text = row.record.fields[i];
         std::string reason;
+        if (!m_used[i] &&
+            (col.fixed || col.type == TYPE_STRING || (col.type == TYPE_AUTO && !m_withNumbers))) {
+            // Not an attribute the rules read: only make sure it is good text.
+            if (!isAscii(text) && !utf8ToGbk(text, m_gbk, &reason)) {
+                row.reason = "column " + col.name + ": " + reason;
+                return;
+            }
+            if (col.fixed == 4) inst.setAcctCode(isAscii(text) ? text : m_gbk);
+            continue;
+        }
         if (!utf8ToGbk(text, m_gbk, &reason)) {
             row.reason = "column " + col.name + ": " + reason;
             return;
@@ -152,28 +171,28 @@ void CBook::fill(CGroupInstrument& inst, CBookRow& row) {
         }
         switch (col.type) {
             case TYPE_STRING:
-                inst.addAttr(col.nameGbk, boost::any(m_gbk));
+                if (m_used[i]) inst.addAttr(col.nameGbk, boost::any(m_gbk));
                 break;
             case TYPE_AUTO:
                 if (parseNumber(text, number)) {
-                    inst.addAttr(col.nameGbk, boost::any(number));
+                    if (m_used[i]) inst.addAttr(col.nameGbk, boost::any(number));
                     row.numbers[i] = number;
                     row.isNumber[i] = 1;
                 } else {
-                    inst.addAttr(col.nameGbk, boost::any(m_gbk));
+                    if (m_used[i]) inst.addAttr(col.nameGbk, boost::any(m_gbk));
                 }
                 break;
             case TYPE_DOUBLE:
             case TYPE_INT:
                 if (text.empty()) {
-                    inst.addAttr(col.nameGbk, boost::any());
+                    if (m_used[i]) inst.addAttr(col.nameGbk, boost::any());
                 } else if (!parseNumber(text, number) ||
                            (col.type == TYPE_INT && number != std::floor(number))) {
                     row.reason = "column " + col.name + ": '" + text + "' is not " +
                                  (col.type == TYPE_INT ? "a whole number" : "a number");
                     return;
                 } else {
-                    inst.addAttr(col.nameGbk, boost::any(number));
+                    if (m_used[i]) inst.addAttr(col.nameGbk, boost::any(number));
                     row.numbers[i] = number;
                     row.isNumber[i] = 1;
                 }
@@ -181,12 +200,12 @@ void CBook::fill(CGroupInstrument& inst, CBookRow& row) {
             case TYPE_BOOL: {
                 bool flag = false;
                 if (text.empty()) {
-                    inst.addAttr(col.nameGbk, boost::any());
+                    if (m_used[i]) inst.addAttr(col.nameGbk, boost::any());
                 } else if (!parseBool(text, flag)) {
                     row.reason = "column " + col.name + ": '" + text + "' is not true or false";
                     return;
                 } else {
-                    inst.addAttr(col.nameGbk, boost::any(flag));
+                    if (m_used[i]) inst.addAttr(col.nameGbk, boost::any(flag));
                 }
                 break;
             }

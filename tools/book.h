@@ -23,6 +23,7 @@
 #include <cstdint>
 #include <istream>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,13 @@ class CBook {
     CBook(std::istream& in, const std::string& displayName);
 
     const std::vector<CBookColumn>& getColumns() const { return m_columns; }
+
+    // Restricts the named attributes a holding gets to the names in used
+    // (GBK), the attributes that the rules read; the other fields are still
+    // checked (encoding, type) but cost no attribute.  Without a call every
+    // column becomes an attribute.  withNumbers: read the numbers of untyped
+    // columns that are not used too (for sums).
+    void setUsedAttributes(const std::set<std::string>& used, bool withNumbers);
     CColumnTypes getColumnTypes() const;
 
     // The next row: false at the end.  When row.reason is empty, inst holds
@@ -77,6 +85,8 @@ class CBook {
     std::string m_name;
     CCsvReader m_reader;
     std::vector<CBookColumn> m_columns;
+    std::vector<char> m_used;  // per column: becomes a named attribute
+    bool m_withNumbers;
     std::string m_gbk;  // conversion buffer
 };
 

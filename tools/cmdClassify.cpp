@@ -1,5 +1,6 @@
 // zu_zozov classify: every holding of a book by every rule, as CSV.
 #include <iostream>
+#include <set>
 
 #include "tools/commands.h"
 #include "tools/session.h"
@@ -15,6 +16,11 @@ int runClassify(const CClassifyOptions& options) {
     const std::vector<CRuleFile*> rules = ruleSet->getRules();
 
     CBookRun run(options.book, options.rejects);
+    std::set<std::string> used;
+    for (const CRuleFile* r : rules) {
+        used.insert(r->rule->getUsedProps().begin(), r->rule->getUsedProps().end());
+    }
+    run.book().setUsedAttributes(used, false);
     COutputFile out(options.out);
     CCsvWriter csv(out.stream());
     csv.field("I_CODE").field("ACCT_CODE");

@@ -1,6 +1,7 @@
 // zu_zozov tree: sorts a book into a classification tree.
 #include <iomanip>
 #include <iostream>
+#include <set>
 #include <sstream>
 
 #include "tools/commands.h"
@@ -127,6 +128,14 @@ int runTree(const CTreeOptions& options) {
     for (std::size_t i = 0; i < columns.size(); ++i) {
         if (columns[i].fixed == 1) iCodeAt = static_cast<int>(i);
         if (columns[i].fixed == 4) acctAt = static_cast<int>(i);
+    }
+    if (!xml) {
+        // The tree matches on the rule attributes the loop sets; the book's
+        // columns matter only as far as the rules read them.
+        std::set<std::string> used;
+        for (CGrpRule* r : classifiers)
+            used.insert(r->getUsedProps().begin(), r->getUsedProps().end());
+        run.book().setUsedAttributes(used, true);
     }
     static const std::string none;
     CTreeStats stats(columns);

@@ -75,6 +75,11 @@ void CCsvReader::finishRecord(const std::string& error) {
     dropLineEnd(m_current.raw);
     m_ready.emplace_back();
     std::swap(m_ready.back(), m_current);
+    if (!m_free.empty()) {
+        // Reuse the buffers of a record handed out before.
+        std::swap(m_current, m_free.back());
+        m_free.pop_back();
+    }
     m_current.line = m_lineNo;
     m_current.raw.clear();
     m_fieldCount = 0;
@@ -131,6 +136,7 @@ bool CCsvReader::next(CCsvRecord& record) {
         }
     }
     std::swap(record, m_ready.front());
+    m_free.push_back(std::move(m_ready.front()));
     m_ready.pop_front();
     return true;
 }

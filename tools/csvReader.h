@@ -60,10 +60,11 @@ class CCsvReader {
     std::istream& m_in;
     csv_parser* m_parser;
     std::deque<CCsvRecord> m_ready;
-    CCsvRecord m_current;      // the record being parsed
-    std::size_t m_fieldCount;  // fields of m_current filled so far
-    bool m_inRecord;           // bytes of m_current have been seen
-    bool m_atStart;            // nothing read yet (for the byte-order mark)
+    std::vector<CCsvRecord> m_free;  // records whose buffers can be reused
+    CCsvRecord m_current;            // the record being parsed
+    std::size_t m_fieldCount;        // fields of m_current filled so far
+    bool m_inRecord;                 // bytes of m_current have been seen
+    bool m_atStart;                  // nothing read yet (for the byte-order mark)
     bool m_eof;
     std::uint64_t m_lineNo;
     std::uint64_t m_bytes;

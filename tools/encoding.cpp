@@ -14,13 +14,6 @@ namespace ht {
 namespace tool {
 namespace {
 
-bool isAscii(const std::string& text) {
-    for (unsigned char c : text) {
-        if (c >= 0x80) return false;
-    }
-    return true;
-}
-
 // Decodes the code point at text[i]; returns its length in bytes, 0 when the
 // bytes there are not well-formed UTF-8.
 std::size_t decodeUtf8(const std::string& text, std::size_t i, std::uint32_t& cp) {
@@ -112,6 +105,13 @@ CConverter& toUtf8Converter() {
 }
 
 }  // namespace
+
+bool isAscii(const std::string& text) {
+    for (unsigned char c : text) {
+        if (c >= 0x80) return false;
+    }
+    return true;
+}
 
 bool isValidUtf8(const std::string& text, std::size_t* badAt) {
     std::uint32_t cp = 0;

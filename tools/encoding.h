@@ -14,6 +14,10 @@ namespace qvt {
 namespace ht {
 namespace tool {
 
+// True when every byte of text is below 0x80 (the text is the same in UTF-8
+// and GBK).
+bool isAscii(const std::string& text);
+
 // True when text is well-formed UTF-8 (no overlong forms, no surrogates, no
 // code point above U+10FFFF).  Otherwise false, with the byte offset of the
 // first bad byte in *badAt when it is given.
