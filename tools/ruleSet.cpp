@@ -291,12 +291,29 @@ CRuleFile* CRuleSet::findRule(const std::string& code) const {
 bool CRuleSet::checkDefinitionCodes() {
     bool ok = true;
     for (CRuleFile* f : getDefinitions()) {
+        // The elements enclosing the current one, to know a node's rule.
+        std::vector<const CXmlElement*> open;
         for (const CXmlElement& el : f->source->getElements()) {
-            const bool group = el.tag == "GroupRule";
-            if (!group && el.tag != "AcctRule") continue;
+            open.resize(static_cast<std::size_t>(std::max(el.depth, 0)));
+            const CXmlElement* parent = open.empty() ? nullptr : open.back();
+            open.push_back(&el);
             const CXmlAttr* a = el.attr("Code");
             if (!a) continue;
             const std::string code = toGbkLoose(expandEntities(a->raw));
+            const bool group = el.tag == "GroupRule";
+            if (!group && el.tag != "AcctRule") {
+                // A node that names a group of its rule, to give it its own
+                // sub-definition: the group should exist.
+                if (!parent || parent->tag != "GroupRule" || !parent->attr("Code")) continue;
+                const std::string ruleCode = toGbkLoose(expandEntities(parent->attr("Code")->raw));
+                CGrpRule* rule = m_data->getGrpRule(ruleCode);
+                if (rule && !rule->getGroups().count(code)) {
+                    reportAtOffset(m_diag, *f->source, a->offset, false,
+                                   "rule " + gbkToUtf8(ruleCode) + " has no group " +
+                                       gbkToUtf8(code) + ": this definition is never used");
+                }
+                continue;
+            }
             const bool known =
                 group ? m_data->getGrpRule(code) != nullptr : m_data->getAcctRule(code) != nullptr;
             if (known) continue;
