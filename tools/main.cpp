@@ -34,6 +34,7 @@ int main(int argc, char** argv) {
         "Exit status: 0 success, 1 a problem in the rules or the data, 2 bad usage "
         "or an unreadable input.");
     app.require_subcommand(1);
+    app.fallthrough();  // -v also after the subcommand
     bool verbose = false;
     app.add_flag("-v,--verbose", verbose, "also print the library's load and unload records");
     app.set_version_flag("--version", "zu_zozov 0.1.0");
