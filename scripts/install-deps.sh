@@ -5,7 +5,7 @@
 #   install-deps.sh fuzz   that, and clang with libFuzzer (scripts/fuzz.sh)
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config libboost-dev libxerces-c-dev libgtest-dev libgmock-dev
+packages=(cmake g++ make pkg-config libboost-dev libxerces-c-dev libgtest-dev libgmock-dev libcli11-dev libcsv-dev libsqlite3-dev sqlite3
           googletest libbenchmark-dev)
 if [ "${1:-}" = "fuzz" ]; then
     packages+=(clang libclang-rt-14-dev)
