@@ -131,8 +131,26 @@ in=$dir/book-$rows.csv
 tool_out=$dir/zu_zozov-out.csv
 echo "== classify $rows holdings by 50 groups: zu_zozov against sqlite3 $(sqlite3 -version | cut -d' ' -f1)"
 nice -n 5 hyperfine --warmup 1 --runs "${RUNS:-3}" --export-markdown "$dir/speed.md" \
+    --export-json "$dir/speed.json" \
     -n "zu_zozov classify" "'$tool' classify --rules '$dir/rules' -o '$tool_out' '$in'" \
     -n "sqlite3 import + CASE WHEN" "sqlite3 :memory: < '$dir/classify.sql'"
+
+# On a shared machine the wall time swings with the load; the CPU time of
+# each command (user + system, mean of the runs) is the steadier figure.
+python3 - "$dir/speed.json" <<'EOF' | tee -a "$dir/speed.md"
+import json, sys
+results = json.load(open(sys.argv[1]))["results"]
+print()
+print("| CPU time (user + system) | mean [s] |")
+print("|---|---:|")
+for r in results:
+    print("| %s | %.3f |" % (r["command"], r["user"] + r["system"]))
+cpu = [r["user"] + r["system"] for r in results]
+wall = [r["mean"] for r in results]
+print()
+print("zu_zozov / sqlite3: %.2f in CPU time, %.2f in wall time (the goal: at most 1)"
+      % (cpu[0] / cpu[1], wall[0] / wall[1]))
+EOF
 
 status=0
 if python3 - "$tool_out" "$dir/sqlite-out.csv" <<'EOF'

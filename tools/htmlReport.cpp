@@ -59,6 +59,7 @@ tbody tr:hover td{background:var(--band)}
 td.c{white-space:nowrap;padding-left:calc(var(--d,0)*1.4em + .4em);font-family:ui-monospace,"DejaVu Sans Mono",monospace}
 td.n{text-align:right;font-variant-numeric:tabular-nums;white-space:nowrap}
 tr.z td{color:var(--muted)}
+table.noempty tr.z{display:none}
 tr[data-depth="0"] td{font-weight:600}
 .t{display:inline-block;width:1.3em;height:1.3em;margin-right:.2em;padding:0;border:0;background:none;font:inherit;line-height:1.3em;text-align:center;color:var(--accent);vertical-align:middle}
 button.t{cursor:pointer;visibility:hidden}
@@ -120,6 +121,9 @@ const char* const kScript = R"JS(
   });
   document.getElementById('open-all').addEventListener('click', function () { openTo(Infinity); });
   document.getElementById('close-all').addEventListener('click', function () { openTo(1); });
+  document.getElementById('hide-empty').addEventListener('change', function (e) {
+    document.getElementById('tree').classList.toggle('noempty', e.target.checked);
+  });
   document.querySelector('#tree tbody').addEventListener('click', function (e) {
     var b = e.target.closest('button.t');
     if (!b) return;
@@ -228,7 +232,8 @@ CHtmlReport::CHtmlReport(std::ostream& out, const CHtmlHead& head)
     }
     m_out << "<div class=\"bar\"><button type=\"button\" id=\"open-all\">Open all</button>"
              "<button type=\"button\" id=\"close-all\">Close all</button>"
-             "<label>Levels open <select id=\"level\"></select></label></div>\n"
+             "<label>Levels open <select id=\"level\"></select></label>"
+             "<label><input type=\"checkbox\" id=\"hide-empty\"> Hide empty nodes</label></div>\n"
              "<table id=\"tree\">\n<thead><tr><th>Code</th><th>Name</th>"
              "<th class=\"n\">Holdings</th>";
     for (const std::string& column : head.columns) {

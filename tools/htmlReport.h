@@ -2,8 +2,9 @@
 // (inline CSS and script, nothing fetched) that shows a classification tree
 // as a table, one row per node with its code, name, number of holdings and
 // the sum of each numeric column. Rows below a node fold away with a click;
-// buttons open or close every level, and "#level=N" (or "#all") in the
-// page's address chooses how many levels are open when it loads (default 2).
+// buttons open or close every level or hide the nodes without holdings, and
+// "#level=N" (or "#all") in the page's address chooses how many levels are
+// open when it loads (default 2).
 // Without script the page shows every row.
 //
 // The writer knows nothing of the library's classes: the caller hands it the
