@@ -7,8 +7,8 @@
 #   install-deps.sh mutants  that, and python3 (scripts/mutants.sh)
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config libboost-dev libxerces-c-dev libgtest-dev libgmock-dev
-          googletest libbenchmark-dev libsqlite3-dev)
+packages=(cmake g++ make pkg-config libboost-dev libxerces-c-dev libgtest-dev libgmock-dev libcli11-dev libcsv-dev libsqlite3-dev sqlite3
+          googletest libbenchmark-dev)
 if [ "${1:-}" = "fuzz" ]; then
     packages+=(clang libclang-rt-14-dev)
 fi

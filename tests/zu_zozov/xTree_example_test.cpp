@@ -1,5 +1,5 @@
-// The shipped example definition, used the way a host uses a tree: build,
-// compile, sort, ask paths, export.
+// A definition file with comments and a nested rule, used the way a host uses
+// a tree: build, compile, sort, ask paths, export.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -26,8 +26,7 @@ TEST(XTreeExample, AssetTreeDefinitionBuildsSortsAndExports) {
     data->addListRule("SECTOR", {{"BANK", "Banks", ""}, {"TECH", "Technology", "WEIGHT > 0"}});
 
     vODodi::XML::CDomXMLCore defDoc;
-    ASSERT_TRUE(
-        defDoc.input(readFile(std::string(ZU_ZOZOV_EXAMPLES_DIR) + "/trees/asset_tree.xml")));
+    ASSERT_TRUE(defDoc.input(readFile(std::string(ZU_ZOZOV_TEST_DATA) + "/asset_tree.xml")));
     qvt::ht::CXDefTree def;
     ASSERT_TRUE(def.build(defDoc));
 
