@@ -22,6 +22,8 @@
 #   CACHE_DIR (default /var/cache/zu_zozov-win32, or $BUILD_DIR/deps when that
 #             cannot be written)  the cross-built dependencies and the Wine prefix
 #   JOBS (default nproc)          build and test parallelism
+#   CMAKE_ARGS, CTEST_ARGS        extra arguments for the library's configure
+#                                 step and for ctest
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -186,7 +188,7 @@ cp "${runtime_dlls[@]}" "$dist/bin/"
 cp -r "$xerces/." "$dist/"
 log "package: $dist ($(cd "$dist" && echo bin/*.dll lib/libzu_zozov*))"
 
-ctest --test-dir "$BUILD_DIR/build" --output-on-failure -j "$JOBS"
+ctest --test-dir "$BUILD_DIR/build" --output-on-failure -j "$JOBS" ${CTEST_ARGS:-}
 
 # A host built against the package alone, run beside the shipped DLLs.
 consumer="$BUILD_DIR/consumer"
