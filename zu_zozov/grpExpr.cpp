@@ -304,3 +304,29 @@ boost::any CGrpFunc_substr::calcFunc(const qvtlib::expr::basic_data* /*data*/) c
 
 }  // namespace ht
 }  // namespace qvt
+
+#if defined(_WIN32)
+// The class-wide declarations that the header declares imported for hosts.
+#define ZU_ZOZOV_GROUP_FUNC_DEFINITION(F)                                          \
+    template <>                                                                    \
+    std::string qvtlib::expr::CBaseFunc<F>::m_name{};                              \
+    template <>                                                                    \
+    boost::any qvtlib::expr::CBaseFunc<F>::m_returnType{};                         \
+    template <>                                                                    \
+    unsigned qvtlib::expr::CBaseFunc<F>::m_paramNum = 0;                           \
+    template <>                                                                    \
+    std::vector<boost::any> qvtlib::expr::CBaseFunc<F>::m_paramType{};            \
+    template <>                                                                    \
+    std::vector<std::string> qvtlib::expr::CBaseFunc<F>::m_paramName{};            \
+    template <>                                                                    \
+    bool qvtlib::expr::CBaseFunc<F>::m_inited = false;
+ZU_ZOZOV_GROUP_FUNC_DEFINITION(qvt::ht::CGrpFunc_inSql)
+ZU_ZOZOV_GROUP_FUNC_DEFINITION(qvt::ht::CGrpFunc_inColl)
+ZU_ZOZOV_GROUP_FUNC_DEFINITION(qvt::ht::CGrpFunc_inPool)
+ZU_ZOZOV_GROUP_FUNC_DEFINITION(qvt::ht::CGrpFunc_ascPerc)
+ZU_ZOZOV_GROUP_FUNC_DEFINITION(qvt::ht::CGrpFunc_descPerc)
+ZU_ZOZOV_GROUP_FUNC_DEFINITION(qvt::ht::CGrpFunc_ascCount)
+ZU_ZOZOV_GROUP_FUNC_DEFINITION(qvt::ht::CGrpFunc_descCount)
+ZU_ZOZOV_GROUP_FUNC_DEFINITION(qvt::ht::CGrpFunc_substr)
+#undef ZU_ZOZOV_GROUP_FUNC_DEFINITION
+#endif

@@ -38,6 +38,49 @@
 
 namespace qvt {
 namespace ht {
+class CGrpFunc_inSql;
+class CGrpFunc_inColl;
+class CGrpFunc_inPool;
+class CGrpFunc_ascPerc;
+class CGrpFunc_descPerc;
+class CGrpFunc_ascCount;
+class CGrpFunc_descCount;
+class CGrpFunc_substr;
+}  // namespace ht
+}  // namespace qvt
+
+#if defined(_WIN32)
+// Every Windows module holds its own copy of a class template's static data.
+// The class-wide declarations of the group functions are the library's: they
+// are defined in the DLL and imported by hosts, so that an accessor compiled
+// into a host (called on a function object itself, not through a pointer)
+// reads the copy that the library filled.
+#define ZU_ZOZOV_GROUP_FUNC_DECLARATION(F)                                            \
+    template <>                                                                       \
+    ZU_ZOZOV_EXPORT std::string qvtlib::expr::CBaseFunc<F>::m_name;                   \
+    template <>                                                                       \
+    ZU_ZOZOV_EXPORT boost::any qvtlib::expr::CBaseFunc<F>::m_returnType;              \
+    template <>                                                                       \
+    ZU_ZOZOV_EXPORT unsigned qvtlib::expr::CBaseFunc<F>::m_paramNum;                  \
+    template <>                                                                       \
+    ZU_ZOZOV_EXPORT std::vector<boost::any> qvtlib::expr::CBaseFunc<F>::m_paramType;  \
+    template <>                                                                       \
+    ZU_ZOZOV_EXPORT std::vector<std::string> qvtlib::expr::CBaseFunc<F>::m_paramName; \
+    template <>                                                                       \
+    ZU_ZOZOV_EXPORT bool qvtlib::expr::CBaseFunc<F>::m_inited;
+ZU_ZOZOV_GROUP_FUNC_DECLARATION(qvt::ht::CGrpFunc_inSql)
+ZU_ZOZOV_GROUP_FUNC_DECLARATION(qvt::ht::CGrpFunc_inColl)
+ZU_ZOZOV_GROUP_FUNC_DECLARATION(qvt::ht::CGrpFunc_inPool)
+ZU_ZOZOV_GROUP_FUNC_DECLARATION(qvt::ht::CGrpFunc_ascPerc)
+ZU_ZOZOV_GROUP_FUNC_DECLARATION(qvt::ht::CGrpFunc_descPerc)
+ZU_ZOZOV_GROUP_FUNC_DECLARATION(qvt::ht::CGrpFunc_ascCount)
+ZU_ZOZOV_GROUP_FUNC_DECLARATION(qvt::ht::CGrpFunc_descCount)
+ZU_ZOZOV_GROUP_FUNC_DECLARATION(qvt::ht::CGrpFunc_substr)
+#undef ZU_ZOZOV_GROUP_FUNC_DECLARATION
+#endif
+
+namespace qvt {
+namespace ht {
 
 // The process-wide helper provider for inSql and inPool.  Static members only.
 class ZU_ZOZOV_EXPORT CGrpExprHelper {

@@ -1,32 +1,58 @@
-// Loads the library named by argv[1] with dlopen, runs and joins one thread,
-// unloads it with dlclose, and exits.  The program does not link the library,
-// so the load and unload hooks run inside dlopen/dlclose (or, when the loader
-// keeps the object, at exit).  Each step is reported on standard error, where
-// the library's default log sink writes too, so a parent process sees the
-// library's records and the steps in one ordered stream.
+// Loads the library named by argv[1] (dlopen, or LoadLibrary on Windows), runs
+// and joins one thread, unloads it (dlclose, FreeLibrary), and exits.  The
+// program does not link the library, so the load and unload hooks run inside
+// the load and unload calls (or, when the loader keeps the object, at exit).
+// Each step is reported on standard error, where the library's default log
+// sink writes too, so a parent process sees the library's records and the
+// steps in one ordered stream.
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 #include <cstdio>
+#include <string>
 #include <thread>
 
+namespace {
+
+#if defined(_WIN32)
+using Handle = HMODULE;
+Handle openLibrary(const char* path) { return LoadLibraryA(path); }
+bool closeLibrary(Handle handle) { return FreeLibrary(handle) != 0; }
+std::string lastError() { return "error " + std::to_string(GetLastError()); }
+#else
+using Handle = void*;
+Handle openLibrary(const char* path) { return dlopen(path, RTLD_NOW | RTLD_LOCAL); }
+bool closeLibrary(Handle handle) { return dlclose(handle) == 0; }
+std::string lastError() { return dlerror(); }
+#endif
+
+void report(const char* what) {
+    std::fprintf(stderr, "probe: %s failed: %s\n", what, lastError().c_str());
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: %s LIBRARY\n", argv[0]);
-    return 2;
-  }
-  std::fprintf(stderr, "probe: opening\n");
-  void* handle = dlopen(argv[1], RTLD_NOW | RTLD_LOCAL);
-  if (handle == nullptr) {
-    std::fprintf(stderr, "probe: dlopen failed: %s\n", dlerror());
-    return 1;
-  }
-  std::fprintf(stderr, "probe: opened\n");
-  std::thread([] {}).join();
-  std::fprintf(stderr, "probe: thread joined\n");
-  if (dlclose(handle) != 0) {
-    std::fprintf(stderr, "probe: dlclose failed: %s\n", dlerror());
-    return 1;
-  }
-  std::fprintf(stderr, "probe: closed\n");
-  return 0;
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: %s LIBRARY\n", argv[0]);
+        return 2;
+    }
+    std::fprintf(stderr, "probe: opening\n");
+    Handle handle = openLibrary(argv[1]);
+    if (handle == nullptr) {
+        report("open");
+        return 1;
+    }
+    std::fprintf(stderr, "probe: opened\n");
+    std::thread([] {}).join();
+    std::fprintf(stderr, "probe: thread joined\n");
+    if (!closeLibrary(handle)) {
+        report("close");
+        return 1;
+    }
+    std::fprintf(stderr, "probe: closed\n");
+    return 0;
 }

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 #include <xercesc/dom/DOM.hpp>
-#include <xercesc/util/XMLString.hpp>
 
+#include "xml/xmlString.h"
 #include "zu_zozov/acctRule.h"
 #include "zu_zozov/group.h"
 #include "zu_zozov/grpRule.h"
@@ -145,19 +145,12 @@ inline std::string holdKeys(const qvt::ht::CXTreeNode* n) {
     return s;
 }
 
-inline std::string fromXml(const XMLCh* x) {
-    if (x == nullptr) return std::string();
-    char* c = xercesc::XMLString::transcode(x);
-    std::string s(c);
-    xercesc::XMLString::release(&c);
-    return s;
-}
+// Through the library's own conversions: on Windows the library carries its
+// own copy of Xerces-C, which a test program's copy would not share.
+inline std::string fromXml(const XMLCh* x) { return vODodi::XML::fromXMLCh(x); }
 
 inline std::string attr(const xercesc::DOMElement* el, const char* name) {
-    XMLCh* x = xercesc::XMLString::transcode(name);
-    std::string s = fromXml(el->getAttribute(x));
-    xercesc::XMLString::release(&x);
-    return s;
+    return vODodi::XML::getAttr(el, name);
 }
 
 // Compact form of an exported element: XTree{Type,Name}, XNode{RuleCode.NodeCode},
