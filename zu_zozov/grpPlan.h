@@ -147,7 +147,8 @@ class ZU_ZOZOV_EXPORT CGrpProgram {
     // Runs the program with slot values `slots`; the expression's value goes
     // to `result`.  False when the generic path must decide instead.
     // REQUIRES: functionsIntact(functions()).
-    bool run(const CPlanValue* slots, CPlanValue& result) const;
+    // allUsable: the caller knows that no slot is UNUSABLE.
+    bool run(const CPlanValue* slots, CPlanValue& result, bool allUsable = false) const;
 
     // The group functions the program relies on.
     const CPlanFunctions& functions() const { return m_functions; }

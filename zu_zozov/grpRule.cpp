@@ -296,7 +296,7 @@ bool CGrpRule::evalGroups(std::string& groupCode, const CGroupInstrument& inst, 
             detail::CPlanValue value;
             if (!stale && entry.program != nullptr &&
                 (intact || entry.program->functions().empty()) &&
-                entry.program->run(slots.values(), value)) {
+                entry.program->run(slots.values(), value, slots.allUsable())) {
                 in = detail::groupTruth(value);
                 decided = true;
             }
