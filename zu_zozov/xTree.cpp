@@ -6,7 +6,6 @@
 #include <cfloat>
 #include <cstdlib>
 #include <iostream>
-#include <set>
 #include <utility>
 #include <vector>
 
