@@ -325,7 +325,7 @@ TEST(GrpPlan, LongChainsAndDeepNestingRunOnASmallStack) {
     std::string chain = "S == \"x0\"";
     for (int i = 1; i < 100000; ++i) chain += " || S == \"x" + std::to_string(i) + "\"";
     std::string nested = "S == \"x7\"";
-    for (int i = 0; i < 900; ++i) nested = "(N > 0 && " + nested + ")";
+    for (int i = 0; i < 200; ++i) nested = "(N > 0 && " + nested + ")";
     for (const std::string* text : {&chain, &nested}) {
         CGroup group;
         group.setCode("G");
