@@ -154,10 +154,13 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 stop_wine() { wineserver -k >/dev/null 2>&1 || true; }
 trap stop_wine EXIT
 mkdir -p "$WINEPREFIX"
-(wineserver -p && wine cmd /c exit) </dev/null >/dev/null 2>&1 || {
-    log "Wine does not start (prefix $WINEPREFIX)"
-    exit 1
-}
+start_wine() { (wineserver -p && wine cmd /c exit) </dev/null >/dev/null 2>&1; }
+if ! start_wine; then
+    # A server of an earlier run may still be going down: wait for it, retry.
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+    start_wine || { log "Wine does not start (prefix $WINEPREFIX)"; exit 1; }
+fi
 
 # --- the library and its tests ---
 cmake -S . -B "$BUILD_DIR/build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
