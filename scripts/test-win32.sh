@@ -163,6 +163,8 @@ if ! start_wine; then
 fi
 
 # --- the library and its tests ---
+# Every program, also one that does not link the library, runs on the two
+# runtime DLLs that ship with it and nothing else.
 cmake -S . -B "$BUILD_DIR/build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_FIND_PACKAGE_PREFER_CONFIG=ON \
@@ -170,6 +172,7 @@ cmake -S . -B "$BUILD_DIR/build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DCMAKE_FIND_ROOT_PATH="$xerces;$gtest" \
     -DBoost_INCLUDE_DIR="$boost_inc" -DBoost_NO_BOOST_CMAKE=ON -DBoost_NO_SYSTEM_PATHS=ON \
     -DCMAKE_RUNTIME_OUTPUT_DIRECTORY="$BUILD_DIR/build/bin" \
+    -DCMAKE_EXE_LINKER_FLAGS="-static-libstdc++ -shared-libgcc" \
     -DZU_ZOZOV_BUILD_TESTS=ON -DZU_ZOZOV_BUILD_BENCH=OFF -DZU_ZOZOV_BUILD_EXAMPLES=OFF \
     -DZU_ZOZOV_WERROR=ON ${CMAKE_ARGS:-} >/dev/null
 runtime_dlls=("$($triple-gcc-posix -print-file-name=libgcc_s_dw2-1.dll)"
