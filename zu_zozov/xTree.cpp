@@ -148,17 +148,6 @@ void CXTreeNode::setRuleCode(const std::string& v) {
     keyCodes();
 }
 
-CXTreeNode::CCodeKey CXTreeNode::CCodeKey::of(const std::string& code) {
-    CCodeKey key;
-    key.size = code.size();
-    key.packed = code.size() <= 2 * sizeof(std::uint64_t);
-    unsigned char bytes[2 * sizeof(std::uint64_t)] = {};
-    if (key.packed && !code.empty()) std::memcpy(bytes, code.data(), code.size());
-    std::memcpy(&key.w0, bytes, sizeof key.w0);
-    std::memcpy(&key.w1, bytes + sizeof key.w0, sizeof key.w1);
-    return key;
-}
-
 void CXTreeNode::keyCodes() {
     m_ruleKey = CCodeKey::of(m_ruleCode);
     m_codeKey = CCodeKey::of(m_nodeCode);
@@ -688,8 +677,16 @@ class CXTree::CRouter {
         // they do not share one (or are too few to index).
         const std::string* rule = nullptr;
         std::ptrdiff_t lastAll = -1;  // the last node that takes everything
-        std::unordered_map<std::string_view, std::uint32_t> codes;  // code -> entry of lists
-        std::vector<Indices> lists;                                 // positions, ascending
+        // Node code -> entry of lists: codes of up to 16 bytes by their
+        // packed key in an open-addressing table, longer ones by text.
+        struct Slot {
+            CXTreeNode::CCodeKey key;
+            std::uint32_t list;  // NO_LIST: free
+        };
+        std::vector<Slot> table;
+        std::size_t mask = 0;
+        std::unordered_map<std::string_view, std::uint32_t> longCodes;
+        std::vector<Indices> lists;       // positions, ascending
         std::vector<std::int32_t> below;  // the chain of each node's children; -1 not yet made
         std::vector<Indices> shares;      // what each node took
         std::vector<Indices> rest;        // of it, what none of its children took
@@ -728,14 +725,31 @@ class CXTree::CRouter {
             c.rule = nullptr;
             return id;
         }
+        std::size_t slots = 16;
+        while (slots < coded * 2) slots *= 2;
+        const Chain::Slot free = {CXTreeNode::CCodeKey(), NO_LIST};
+        c.table.assign(slots, free);
+        c.mask = slots - 1;
         for (std::size_t i = 0; i < size; ++i) {
             const CXTreeNode* n = c.nodes[i];
             if (n->matchesAll()) continue;
-            const std::pair<std::unordered_map<std::string_view, std::uint32_t>::iterator, bool>
-                added = c.codes.emplace(std::string_view(n->m_nodeCode),
-                                        static_cast<std::uint32_t>(c.lists.size()));
-            if (added.second) c.lists.emplace_back();
-            c.lists[added.first->second].push_back(static_cast<std::uint32_t>(i));
+            std::uint32_t* list = nullptr;
+            if (n->m_codeKey.packed) {
+                Chain::Slot* slot = probe(c, n->m_codeKey);
+                if (slot->list == NO_LIST) {
+                    slot->key = n->m_codeKey;
+                    slot->list = static_cast<std::uint32_t>(c.lists.size());
+                    c.lists.emplace_back();
+                }
+                list = &slot->list;
+            } else {
+                const std::pair<std::unordered_map<std::string_view, std::uint32_t>::iterator, bool>
+                    added = c.longCodes.emplace(std::string_view(n->m_nodeCode),
+                                                static_cast<std::uint32_t>(c.lists.size()));
+                if (added.second) c.lists.emplace_back();
+                list = &added.first->second;
+            }
+            c.lists[*list].push_back(static_cast<std::uint32_t>(i));
         }
         return id;
     }
@@ -780,6 +794,23 @@ class CXTree::CRouter {
   private:
     static const std::size_t INDEX_FROM = 8;  // fewer coded siblings are compared one by one
     static const std::ptrdiff_t UNDECIDED = -2;
+    static const std::uint32_t NO_LIST = 0xFFFFFFFFu;
+
+    // The slot of c's table that holds the packed key, or the free slot
+    // where it would go.
+    template <class C>
+    static auto probe(C& c, const CXTreeNode::CCodeKey& key) -> decltype(&c.table[0]) {
+        std::uint64_t h =
+            key.w0 * 0x9E3779B97F4A7C15ull ^ (key.w1 + key.size) * 0xC2B2AE3D27D4EB4Full;
+        h ^= h >> 29;
+        for (std::size_t i = static_cast<std::size_t>(h) & c.mask;; i = (i + 1) & c.mask) {
+            auto* slot = &c.table[i];
+            if (slot->list == NO_LIST) return slot;
+            if (slot->key.w0 == key.w0 && slot->key.w1 == key.w1 && slot->key.size == key.size) {
+                return slot;
+            }
+        }
+    }
 
     static std::uint32_t index(std::size_t h) { return static_cast<std::uint32_t>(h); }
 
@@ -803,10 +834,17 @@ class CXTree::CRouter {
         const boost::any* value = inst.findAttr(*c.rule);
         if (value == nullptr) return c.lastAll;
         if (const std::string* s = boost::any_cast<std::string>(value)) {
-            const std::unordered_map<std::string_view, std::uint32_t>::const_iterator found =
-                c.codes.find(std::string_view(*s));
-            if (found == c.codes.end()) return c.lastAll;
-            const Indices& list = c.lists[found->second];
+            const CXTreeNode::CCodeKey key = CXTreeNode::CCodeKey::of(*s);
+            std::uint32_t entry = NO_LIST;
+            if (key.packed) {
+                entry = probe(c, key)->list;
+            } else {
+                const std::unordered_map<std::string_view, std::uint32_t>::const_iterator found =
+                    c.longCodes.find(std::string_view(*s));
+                if (found != c.longCodes.end()) entry = found->second;
+            }
+            if (entry == NO_LIST) return c.lastAll;
+            const Indices& list = c.lists[entry];
             for (Indices::const_reverse_iterator it = list.rbegin(); it != list.rend(); ++it) {
                 const std::ptrdiff_t i = static_cast<std::ptrdiff_t>(*it);
                 if (i < c.lastAll) break;

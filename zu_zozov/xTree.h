@@ -43,6 +43,7 @@
 #include <boost/shared_ptr.hpp>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <string>
@@ -167,7 +168,16 @@ class ZU_ZOZOV_EXPORT CXTreeNode : public qvtlib::common::CNode<CXTreeNode> {
         std::uint64_t w1;
         std::size_t size;
         bool packed;
-        static CCodeKey of(const std::string& code);
+        static CCodeKey of(const std::string& code) {
+            CCodeKey key;
+            key.size = code.size();
+            key.packed = code.size() <= sizeof(std::uint64_t) * 2;
+            unsigned char bytes[sizeof(std::uint64_t) * 2] = {};
+            if (key.packed && !code.empty()) std::memcpy(bytes, code.data(), code.size());
+            std::memcpy(&key.w0, bytes, sizeof key.w0);
+            std::memcpy(&key.w1, bytes + sizeof key.w0, sizeof key.w1);
+            return key;
+        }
     };
     static bool sameCode(const CCodeKey& ka, const std::string& a, const CCodeKey& kb,
                          const std::string& b) {
