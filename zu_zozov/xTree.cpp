@@ -759,6 +759,7 @@ class CXTree::CRouter {
     bool route(CXTreeNode* start) {
         chainOf(start);
         for (std::size_t h = 0; h < m_holds.size(); ++h) {
+            prefetch(h);
             const CGroupInstrument* inst = m_holds[h].inst;
             if (inst == nullptr) continue;
             std::uint32_t chain = 0;
@@ -813,6 +814,24 @@ class CXTree::CRouter {
     }
 
     static std::uint32_t index(std::size_t h) { return static_cast<std::uint32_t>(h); }
+
+    // Asks the memory for what the holdings a few places ahead will be
+    // looked up in (their record, then the first node of their attributes),
+    // so that those reads overlap the work on this one.
+    void prefetch(std::size_t h) const {
+#if defined(__GNUC__)
+        const std::size_t AHEAD = 8;
+        if (h + AHEAD < m_holds.size() && m_holds[h + AHEAD].inst != nullptr) {
+            __builtin_prefetch(m_holds[h + AHEAD].inst);
+        }
+        if (h + AHEAD / 2 < m_holds.size() && m_holds[h + AHEAD / 2].inst != nullptr) {
+            const CGroupInstrument::Attrs& attrs = m_holds[h + AHEAD / 2].inst->getAttrs();
+            if (!attrs.empty()) __builtin_prefetch(&*attrs.begin());
+        }
+#else
+        (void)h;
+#endif
+    }
 
     // The position of the node of c that takes inst (the last that matches),
     // -1 for none, UNDECIDED when an expression object would have to decide.
