@@ -168,20 +168,6 @@ bool CXTreeNode::isMatchGeneric(const CGroupInstrument& inst) const {
     return matchesCodes(lookup) && matchesExpr(inst, true);
 }
 
-bool CXTreeNode::matchesCodes(CAttrLookup& lookup) const {
-    // The root and catch-all nodes take every instrument.
-    if (m_ruleCode.empty()) return true;
-    if (m_catchAll) return true;
-
-    // The attribute named like the rule code must carry the node's code.
-    lookup.find(*this);
-    if (const std::string* s = lookup.text()) {
-        return sameCode(lookup.textKey(), *s, m_codeKey, m_nodeCode);
-    }
-    if (const double* d = lookup.num()) return qvtlib::expr::doubleEqual(*d, m_nodeNum);
-    return false;
-}
-
 bool CXTreeNode::matchesExpr(const CGroupInstrument& inst, bool generic) const {
     // Only the root and catch-all nodes pass without their codes; they take
     // every instrument whatever their expression.
@@ -1081,6 +1067,17 @@ bool CXTree::sortChain(CXTreeNode* start, HoldList& holds, bool keepInner) {
     return result;
 }
 
+// The first node of the chain at n that matches inst.  The codes are
+// compared here, without a call for every node, and only a node whose codes
+// match has its expression evaluated, as in isMatch.
+CXTreeNode* CXTree::firstMatch(CXTreeNode* n, const CGroupInstrument& inst) {
+    CXTreeNode::CAttrLookup lookup(inst);
+    for (; n != nullptr; n = n->getNextSibling()) {
+        if (n->matchesCodes(lookup) && n->matchesExpr(inst, false)) return n;
+    }
+    return nullptr;
+}
+
 std::string CXTree::grpCode(const CGroupInstrument& inst) const { return grpCode(m_root, inst); }
 
 // The deepest node of the matching path with a code gives the code.  The
@@ -1089,9 +1086,7 @@ std::string CXTree::grpCode(const CGroupInstrument& inst) const { return grpCode
 std::string CXTree::grpCode(CXTreeNode* node, const CGroupInstrument& inst) const {
     const std::string* code = nullptr;
     for (CXTreeNode* chain = node; chain != nullptr;) {
-        CXTreeNode::CAttrLookup lookup(inst);
-        CXTreeNode* n = chain;
-        while (n != nullptr && !n->isMatch(inst, lookup)) n = n->getNextSibling();
+        CXTreeNode* n = firstMatch(chain, inst);
         if (n == nullptr) break;
         if (!n->m_nodeCode.empty()) code = &n->m_nodeCode;
         chain = n->getChild();
@@ -1112,9 +1107,7 @@ std::string CXTree::grpPath(CXTreeNode* node, const CGroupInstrument& inst) cons
     std::vector<const CXTreeNode*> spilled;
     std::size_t depth = 0;
     for (CXTreeNode* chain = node; chain != nullptr;) {
-        CXTreeNode::CAttrLookup lookup(inst);
-        CXTreeNode* n = chain;
-        while (n != nullptr && !n->isMatch(inst, lookup)) n = n->getNextSibling();
+        CXTreeNode* n = firstMatch(chain, inst);
         if (n == nullptr) break;
         if (depth < INLINE) {
             inlined[depth] = n;

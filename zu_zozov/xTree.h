@@ -51,6 +51,7 @@
 
 #include "common/errorInfo.h"
 #include "common/tree.h"
+#include "expr/value.h"
 #include "xml/domXMLCore.h"
 #include "zu_zozov/export.h"
 #include "zu_zozov/groupInstrument.h"
@@ -192,7 +193,13 @@ class ZU_ZOZOV_EXPORT CXTreeNode : public qvtlib::common::CNode<CXTreeNode> {
     class CAttrLookup {
       public:
         explicit CAttrLookup(const CGroupInstrument& inst)
-            : m_inst(inst), m_rule(nullptr), m_value(nullptr), m_text(nullptr), m_num(nullptr) {}
+            : m_inst(inst),
+              m_rule(nullptr),
+              m_ruleKey(),
+              m_value(nullptr),
+              m_text(nullptr),
+              m_textKey(),
+              m_num(nullptr) {}
         // Looks up the attribute named like node's rule code, unless the
         // last look-up was for the same name.
         void find(const CXTreeNode& node) {
@@ -231,7 +238,17 @@ class ZU_ZOZOV_EXPORT CXTreeNode : public qvtlib::common::CNode<CXTreeNode> {
     bool isMatch(const CGroupInstrument& inst, CAttrLookup& lookup) const;
     // Steps of isMatch: the codes, then the expression (generic: always
     // through the expression object).
-    bool matchesCodes(CAttrLookup& lookup) const;
+    bool matchesCodes(CAttrLookup& lookup) const {
+        // The root and catch-all nodes take every instrument.
+        if (m_ruleCode.empty() || m_catchAll) return true;
+        // The attribute named like the rule code must carry the node's code.
+        lookup.find(*this);
+        if (const std::string* s = lookup.text()) {
+            return sameCode(lookup.textKey(), *s, m_codeKey, m_nodeCode);
+        }
+        if (const double* d = lookup.num()) return qvtlib::expr::doubleEqual(*d, m_nodeNum);
+        return false;
+    }
     bool matchesExpr(const CGroupInstrument& inst, bool generic) const;
     // matchesExpr where it can answer without side effects (no expression,
     // or its evaluation plan decides): 1 true, 0 false; -1 when only the
@@ -368,6 +385,8 @@ class ZU_ZOZOV_EXPORT CXTree : public qvtlib::common::CTree<CXTreeNode>,
     // Empties the holdings of start, its following siblings and everything
     // below them.
     static void clearHoldsFrom(CXTreeNode* start);
+    // The first node of the chain at `start` that matches inst; null if none.
+    static CXTreeNode* firstMatch(CXTreeNode* start, const CGroupInstrument& inst);
     // The sorting of sortChain in one pass over the holdings (see xTree.cpp).
     // False, with nothing changed, when a holding needs a node's expression
     // evaluated by the expression object: sortChain must then do it all, in
