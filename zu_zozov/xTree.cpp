@@ -4,11 +4,15 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <deque>
 #include <iostream>
 #include <new>
 #include <sstream>
+#include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -61,7 +65,7 @@ CXTreeNode* appendAfter(CXTreeNode* parent, CXTreeNode* last, CXTreeNode* n) {
 // ---------------------------------------------------------------------------
 // CXTreeNode
 
-CXTreeNode::CXTreeNode() : m_ruleExpr(nullptr), m_nodeNum(0.0) {}
+CXTreeNode::CXTreeNode() : m_ruleExpr(nullptr), m_nodeNum(0.0) { keyCodes(); }
 
 CXTreeNode::CXTreeNode(const std::string& tag, const std::string& ruleCode,
                        const std::string& nodeCode, const std::string& name,
@@ -72,10 +76,13 @@ CXTreeNode::CXTreeNode(const std::string& tag, const std::string& ruleCode,
       m_name(name),
       m_expr(expr),
       m_ruleExpr(nullptr),
-      m_nodeNum(std::atof(nodeCode.c_str())) {}
+      m_nodeNum(std::atof(nodeCode.c_str())) {
+    keyCodes();
+}
 
 CXTreeNode::CXTreeNode(const CXTreeNode& other)
     : qvtlib::common::CNode<CXTreeNode>(other), m_ruleExpr(nullptr), m_nodeNum(0.0) {
+    keyCodes();
     copyFrom(other);
 }
 
@@ -97,6 +104,7 @@ void CXTreeNode::copyFrom(const CXTreeNode& other) {
     m_ruleCode = other.m_ruleCode;
     m_nodeCode = other.m_nodeCode;
     m_nodeNum = other.m_nodeNum;
+    keyCodes();
     m_name = other.m_name;
     m_expr = other.m_expr;
     m_holds = other.m_holds;
@@ -118,6 +126,7 @@ void CXTreeNode::clear() {
     m_ruleCode.clear();
     m_nodeCode.clear();
     m_nodeNum = 0.0;
+    keyCodes();
     m_name.clear();
     m_holds.clear();
     m_expr.clear();
@@ -131,6 +140,18 @@ CXTreeNode* CXTreeNode::clone() const {
 void CXTreeNode::setNodeCode(const std::string& v) {
     m_nodeCode = v;
     m_nodeNum = std::atof(v.c_str());
+    keyCodes();
+}
+
+void CXTreeNode::setRuleCode(const std::string& v) {
+    m_ruleCode = v;
+    keyCodes();
+}
+
+void CXTreeNode::keyCodes() {
+    m_ruleKey = CCodeKey::of(m_ruleCode);
+    m_codeKey = CCodeKey::of(m_nodeCode);
+    m_catchAll = m_nodeCode == XOTHER;
 }
 
 bool CXTreeNode::isMatch(const CGroupInstrument& inst) const {
@@ -147,25 +168,10 @@ bool CXTreeNode::isMatchGeneric(const CGroupInstrument& inst) const {
     return matchesCodes(lookup) && matchesExpr(inst, true);
 }
 
-bool CXTreeNode::matchesCodes(CAttrLookup& lookup) const {
-    // The root and catch-all nodes take every instrument.
-    if (m_ruleCode.empty()) return true;
-    if (m_nodeCode == XOTHER) return true;
-
-    // The attribute named like the rule code must carry the node's code.
-    const boost::any* value = lookup.get(m_ruleCode);
-    if (value == nullptr) return false;
-    if (const std::string* s = boost::any_cast<std::string>(value)) return sameCode(*s, m_nodeCode);
-    if (const double* d = boost::any_cast<double>(value)) {
-        return qvtlib::expr::doubleEqual(*d, m_nodeNum);
-    }
-    return false;
-}
-
 bool CXTreeNode::matchesExpr(const CGroupInstrument& inst, bool generic) const {
     // Only the root and catch-all nodes pass without their codes; they take
     // every instrument whatever their expression.
-    if (m_ruleCode.empty() || m_nodeCode == XOTHER) return true;
+    if (m_ruleCode.empty() || m_catchAll) return true;
     // A compiled expression must hold as well: a positive number or true.
     if (m_ruleExpr == nullptr || !m_ruleExpr->isCompiled()) return true;
     if (!generic && m_fastExpr != nullptr &&
@@ -188,6 +194,21 @@ bool CXTreeNode::matchesExpr(const CGroupInstrument& inst, bool generic) const {
     const boost::any& result = m_ruleExpr->result();
     if (!qvtlib::expr::isNumeric(result)) return false;
     return qvtlib::expr::toDouble(result) >= DBL_MIN;
+}
+
+bool CXTreeNode::matchesAll() const { return m_ruleCode.empty() || m_catchAll; }
+
+int CXTreeNode::matchesExprQuietly(const CGroupInstrument& inst) const {
+    if (matchesAll()) return 1;
+    if (m_ruleExpr == nullptr || !m_ruleExpr->isCompiled()) return 1;
+    if (m_fastExpr == nullptr || !detail::functionsIntact(m_fastExpr->program->functions())) {
+        return -1;
+    }
+    detail::CPlanSlots slots;
+    slots.resolve(inst, m_fastExpr->slotNames, detail::BIND_NAMED);
+    detail::CPlanValue value;
+    if (!m_fastExpr->program->run(slots.values(), value)) return -1;
+    return detail::nodeTruth(value) ? 1 : 0;
 }
 
 std::string CXTreeNode::toString() const {
@@ -520,7 +541,7 @@ CXTreeNode* CXTree::createRuleNode(const std::string& type, const std::string& t
         n->m_type = type;
         n->m_tag = tag;
         n->m_ruleCode = ruleCode;
-        n->setNodeCode(nodeCode);
+        n->setNodeCode(nodeCode);  // keys both codes
         n->m_name = name;
         n->m_expr = expr;
     } catch (const std::bad_alloc&) {
@@ -562,6 +583,8 @@ bool CXTree::appendHolds(const std::map<std::string, CGroupInstrument>& holds, b
     // Holdings of an earlier book would point into a map the caller may
     // since have freed: every node starts empty.
     clearHoldsFrom(root);
+    bool result = false;
+    if (routeChain(root, work, keepInner, result)) return result;
     return sortChain(root, work, keepInner);
 }
 
@@ -574,7 +597,8 @@ bool CXTree::appendHolds(CXTreeNode* start, HoldMap& holds, bool keepInner) {
         work.push_back(h);
     }
     clearHoldsFrom(start);
-    const bool result = sortChain(start, work, keepInner);
+    bool result = false;
+    if (!routeChain(start, work, keepInner, result)) result = sortChain(start, work, keepInner);
     // Mark in the caller's map what the nodes took.
     std::size_t i = 0;
     for (HoldMap::iterator it = holds.begin(); it != holds.end(); ++it, ++i) {
@@ -606,6 +630,329 @@ void fillHolds(CXTreeNode::HoldMap& map, const HoldList& list) {
 }
 
 }  // namespace
+
+// The sorting of sortChain, holding by holding: each holding goes down the
+// tree in one pass (at each level the node that would take it from its
+// siblings' chain), so the book is read once rather than once per level and
+// each holding's attributes are looked up while they are at hand.  Then the
+// nodes are filled, and catch-all nodes made, in sortChain's order.
+//
+// A node's choice among its siblings is made exactly as sortChain makes it
+// (the last sibling that matches), but without trying every sibling: when
+// the siblings that compare codes all compare one attribute (the usual case:
+// one rule per level), the attribute is looked up once and an index of the
+// node codes gives the siblings whose code it holds; a double attribute, or
+// siblings of several rules, are compared node by node.  Only the siblings
+// whose codes match have their expressions evaluated, as in isMatch.
+//
+// Trying nodes in another order than sortChain is only exact when nothing
+// of it can be observed: code comparisons and evaluation plans have no side
+// effects, but an expression that only the expression object can decide
+// (logging, asking providers, leaving its variables behind) has to be
+// evaluated in sortChain's order.  The routing stops at the first such
+// holding and leaves everything to sortChain.
+class CXTree::CRouter {
+  public:
+    // Holdings are numbered by their place in the caller's list.
+    typedef std::vector<std::uint32_t> Indices;
+
+    // One sibling chain that holdings reach.
+    struct Chain {
+        std::vector<CXTreeNode*> nodes;  // in child order
+        // The rule code every node that compares codes compares; null when
+        // they do not share one (or are too few to index).
+        const std::string* rule = nullptr;
+        std::ptrdiff_t lastAll = -1;  // the last node that takes everything
+        // Node code -> entry of lists: codes of up to 16 bytes by their
+        // packed key in an open-addressing table, longer ones by text.
+        struct Slot {
+            CXTreeNode::CCodeKey key;
+            std::uint32_t list;  // NO_LIST: free
+        };
+        std::vector<Slot> table;
+        std::size_t mask = 0;
+        std::unordered_map<std::string_view, std::uint32_t> longCodes;
+        std::vector<Indices> lists;       // positions, ascending
+        std::vector<std::int32_t> below;  // the chain of each node's children; -1 not yet made
+        std::vector<Indices> shares;      // what each node took
+        std::vector<Indices> rest;        // of it, what none of its children took
+    };
+
+    explicit CRouter(const HoldList& holds) : m_holds(holds) {}
+
+    // The chain at `first`, made on first use.
+    std::uint32_t chainOf(CXTreeNode* first) {
+        const std::uint32_t id = static_cast<std::uint32_t>(m_chains.size());
+        m_chains.emplace_back();
+        Chain& c = m_chains.back();
+        for (CXTreeNode* n = first; n != nullptr; n = n->getNextSibling()) c.nodes.push_back(n);
+        const std::size_t size = c.nodes.size();
+        c.below.assign(size, -1);
+        c.shares.resize(size);
+        c.rest.resize(size);
+        std::size_t coded = 0;
+        std::size_t firstCoded = 0;
+        bool shared = true;
+        for (std::size_t i = 0; i < size; ++i) {
+            const CXTreeNode* n = c.nodes[i];
+            if (n->matchesAll()) {
+                c.lastAll = static_cast<std::ptrdiff_t>(i);
+                continue;
+            }
+            if (coded++ == 0) {
+                c.rule = &n->m_ruleCode;
+                firstCoded = i;
+            } else if (!CXTreeNode::sameCode(c.nodes[firstCoded]->m_ruleKey, *c.rule, n->m_ruleKey,
+                                             n->m_ruleCode)) {
+                shared = false;
+            }
+        }
+        if (!shared || coded < INDEX_FROM) {
+            c.rule = nullptr;
+            return id;
+        }
+        std::size_t slots = 16;
+        while (slots < coded * 2) slots *= 2;
+        const Chain::Slot free = {CXTreeNode::CCodeKey(), NO_LIST};
+        c.table.assign(slots, free);
+        c.mask = slots - 1;
+        for (std::size_t i = 0; i < size; ++i) {
+            const CXTreeNode* n = c.nodes[i];
+            if (n->matchesAll()) continue;
+            std::uint32_t* list = nullptr;
+            if (n->m_codeKey.packed) {
+                Chain::Slot* slot = probe(c, n->m_codeKey);
+                if (slot->list == NO_LIST) {
+                    slot->key = n->m_codeKey;
+                    slot->list = static_cast<std::uint32_t>(c.lists.size());
+                    c.lists.emplace_back();
+                }
+                list = &slot->list;
+            } else {
+                const std::pair<std::unordered_map<std::string_view, std::uint32_t>::iterator, bool>
+                    added = c.longCodes.emplace(std::string_view(n->m_nodeCode),
+                                                static_cast<std::uint32_t>(c.lists.size()));
+                if (added.second) c.lists.emplace_back();
+                list = &added.first->second;
+            }
+            c.lists[*list].push_back(static_cast<std::uint32_t>(i));
+        }
+        return id;
+    }
+
+    // Sends every holding down from the chain at `start`.  False at the
+    // first holding that needs an expression object.
+    bool route(CXTreeNode* start) {
+        chainOf(start);
+        for (std::size_t h = 0; h < m_holds.size(); ++h) {
+            prefetch(h);
+            const CGroupInstrument* inst = m_holds[h].inst;
+            if (inst == nullptr) continue;
+            std::uint32_t chain = 0;
+            std::uint32_t above = 0;   // the chain above the one in hand
+            std::ptrdiff_t from = -1;  // its node that handed the holding down
+            for (;;) {
+                const std::ptrdiff_t pos = choose(m_chains[chain], *inst);
+                if (pos == UNDECIDED) return false;
+                if (pos < 0) {
+                    // None of the children takes it: it stays with the
+                    // parent, for a catch-all node.
+                    if (from >= 0) m_chains[above].rest[from].push_back(index(h));
+                    break;
+                }
+                Chain& c = m_chains[chain];
+                c.shares[pos].push_back(index(h));
+                CXTreeNode* first = c.nodes[pos]->getChild();
+                if (first == nullptr) break;
+                if (c.below[pos] < 0) {
+                    const std::uint32_t made = chainOf(first);
+                    m_chains[chain].below[pos] = static_cast<std::int32_t>(made);
+                }
+                above = chain;
+                from = pos;
+                chain = static_cast<std::uint32_t>(m_chains[chain].below[pos]);
+            }
+        }
+        return true;
+    }
+
+    std::deque<Chain>& chains() { return m_chains; }
+
+  private:
+    static const std::size_t INDEX_FROM = 8;  // fewer coded siblings are compared one by one
+    static const std::ptrdiff_t UNDECIDED = -2;
+    static const std::uint32_t NO_LIST = 0xFFFFFFFFu;
+
+    // The slot of c's table that holds the packed key, or the free slot
+    // where it would go.
+    template <class C>
+    static auto probe(C& c, const CXTreeNode::CCodeKey& key) -> decltype(&c.table[0]) {
+        std::uint64_t h =
+            key.w0 * 0x9E3779B97F4A7C15ull ^ (key.w1 + key.size) * 0xC2B2AE3D27D4EB4Full;
+        h ^= h >> 29;
+        for (std::size_t i = static_cast<std::size_t>(h) & c.mask;; i = (i + 1) & c.mask) {
+            auto* slot = &c.table[i];
+            if (slot->list == NO_LIST) return slot;
+            if (slot->key.w0 == key.w0 && slot->key.w1 == key.w1 && slot->key.size == key.size) {
+                return slot;
+            }
+        }
+    }
+
+    static std::uint32_t index(std::size_t h) { return static_cast<std::uint32_t>(h); }
+
+    // Asks the memory for what the holdings a few places ahead will be
+    // looked up in (their record, then the first node of their attributes),
+    // so that those reads overlap the work on this one.
+    void prefetch(std::size_t h) const {
+#if defined(__GNUC__)
+        const std::size_t AHEAD = 8;
+        if (h + AHEAD < m_holds.size() && m_holds[h + AHEAD].inst != nullptr) {
+            __builtin_prefetch(m_holds[h + AHEAD].inst);
+        }
+        if (h + AHEAD / 2 < m_holds.size() && m_holds[h + AHEAD / 2].inst != nullptr) {
+            const CGroupInstrument::Attrs& attrs = m_holds[h + AHEAD / 2].inst->getAttrs();
+            if (!attrs.empty()) __builtin_prefetch(&*attrs.begin());
+        }
+#else
+        (void)h;
+#endif
+    }
+
+    // The position of the node of c that takes inst (the last that matches),
+    // -1 for none, UNDECIDED when an expression object would have to decide.
+    static std::ptrdiff_t choose(const Chain& c, const CGroupInstrument& inst) {
+        const std::ptrdiff_t size = static_cast<std::ptrdiff_t>(c.nodes.size());
+        if (c.rule == nullptr) {
+            CXTreeNode::CAttrLookup lookup(inst);
+            for (std::ptrdiff_t i = size - 1; i >= 0; --i) {
+                const CXTreeNode* n = c.nodes[i];
+                if (!n->matchesCodes(lookup)) continue;
+                const int quiet = n->matchesExprQuietly(inst);
+                if (quiet < 0) return UNDECIDED;
+                if (quiet > 0) return i;
+            }
+            return -1;
+        }
+        // The nodes after the last catch-all one that hold the attribute's
+        // value, from the last; else that catch-all node (or none).
+        const boost::any* value = inst.findAttr(*c.rule);
+        if (value == nullptr) return c.lastAll;
+        if (const std::string* s = boost::any_cast<std::string>(value)) {
+            const CXTreeNode::CCodeKey key = CXTreeNode::CCodeKey::of(*s);
+            std::uint32_t entry = NO_LIST;
+            if (key.packed) {
+                entry = probe(c, key)->list;
+            } else {
+                const std::unordered_map<std::string_view, std::uint32_t>::const_iterator found =
+                    c.longCodes.find(std::string_view(*s));
+                if (found != c.longCodes.end()) entry = found->second;
+            }
+            if (entry == NO_LIST) return c.lastAll;
+            const Indices& list = c.lists[entry];
+            for (Indices::const_reverse_iterator it = list.rbegin(); it != list.rend(); ++it) {
+                const std::ptrdiff_t i = static_cast<std::ptrdiff_t>(*it);
+                if (i < c.lastAll) break;
+                const int quiet = c.nodes[i]->matchesExprQuietly(inst);
+                if (quiet < 0) return UNDECIDED;
+                if (quiet > 0) return i;
+            }
+            return c.lastAll;
+        }
+        if (const double* d = boost::any_cast<double>(value)) {
+            for (std::ptrdiff_t i = size - 1; i > c.lastAll; --i) {
+                const CXTreeNode* n = c.nodes[i];
+                if (!qvtlib::expr::doubleEqual(*d, n->m_nodeNum)) continue;
+                const int quiet = n->matchesExprQuietly(inst);
+                if (quiet < 0) return UNDECIDED;
+                if (quiet > 0) return i;
+            }
+        }
+        return c.lastAll;
+    }
+
+    const HoldList& m_holds;
+    std::deque<Chain> m_chains;  // stays in place as it grows
+};
+
+bool CXTree::routeChain(CXTreeNode* start, HoldList& holds, bool keepInner, bool& result) {
+    if (start == nullptr || holds.empty()) return false;  // sortChain answers at once
+    if (holds.size() > 0xFFFFFFFFu) return false;
+    CRouter router(holds);
+    if (!router.route(start)) return false;
+    std::deque<CRouter::Chain>& chains = router.chains();
+
+    const auto fill = [&holds](CXTreeNode::HoldMap& map, const CRouter::Indices& list) {
+        // Lists are in key order, so every holding goes to the end of the map.
+        for (CRouter::Indices::const_iterator i = list.begin(); i != list.end(); ++i) {
+            map.emplace_hint(map.end(), *holds[*i].key, holds[*i].inst);
+        }
+    };
+    // sortChain's second half: from the last node of a chain to its first,
+    // each node keeps its share or hands it down; a chain below is done
+    // before its parent's chain goes on, and a node's leftovers go into a
+    // new catch-all child once its children are done.
+    struct Level {
+        std::uint32_t chain;
+        std::size_t at;  // nodes done, counted from the last
+        bool waiting;    // the node in hand waits for its children
+        bool result;
+    };
+    std::vector<Level> levels;
+    const Level top = {0, 0, false, true};
+    levels.push_back(top);
+    result = true;
+    while (!levels.empty()) {
+        Level& level = levels.back();
+        CRouter::Chain& c = chains[level.chain];
+        if (level.at == c.nodes.size()) {
+            result = level.result;
+            levels.pop_back();
+            continue;
+        }
+        const std::size_t pos = c.nodes.size() - 1 - level.at;
+        CXTreeNode* node = c.nodes[pos];
+        const CRouter::Indices& share = c.shares[pos];
+        CXTreeNode* first = node->getChild();
+        const bool keep = keepInner || first == nullptr;
+        if (level.waiting) {
+            level.waiting = false;
+            ++level.at;
+            const CRouter::Indices& rest = c.rest[pos];
+            if (rest.empty()) continue;
+            CXTreeNode* other = createRuleNode(node->m_type, TAG_XNODE, first->m_ruleCode, XOTHER,
+                                               first->m_ruleCode, std::string());
+            if (other == nullptr) {
+                if (!keep) fill(node->m_holds, share);
+                level.result = false;
+                continue;
+            }
+            fill(other->m_holds, rest);
+            node->appendChild(other);
+            continue;
+        }
+        level.result = true;
+        if (share.empty()) {
+            ++level.at;
+            continue;
+        }
+        if (keep) fill(node->m_holds, share);
+        if (first == nullptr) {
+            level.result = false;
+            ++level.at;
+            continue;
+        }
+        level.waiting = true;
+        const Level below = {static_cast<std::uint32_t>(c.below[pos]), 0, false, true};
+        levels.push_back(below);
+    }
+    // What the first chain took is taken in the caller's list.
+    const CRouter::Chain& startChain = chains.front();
+    for (std::size_t pos = 0; pos < startChain.shares.size(); ++pos) {
+        for (std::uint32_t i : startChain.shares[pos]) holds[i].inst = nullptr;
+    }
+    return true;
+}
 
 // Sorting a sibling chain: every holding not yet taken goes to the last node
 // of the chain that matches it (the nodes choose from the last to the first,
@@ -720,6 +1067,17 @@ bool CXTree::sortChain(CXTreeNode* start, HoldList& holds, bool keepInner) {
     return result;
 }
 
+// The first node of the chain at n that matches inst.  The codes are
+// compared here, without a call for every node, and only a node whose codes
+// match has its expression evaluated, as in isMatch.
+CXTreeNode* CXTree::firstMatch(CXTreeNode* n, const CGroupInstrument& inst) {
+    CXTreeNode::CAttrLookup lookup(inst);
+    for (; n != nullptr; n = n->getNextSibling()) {
+        if (n->matchesCodes(lookup) && n->matchesExpr(inst, false)) return n;
+    }
+    return nullptr;
+}
+
 std::string CXTree::grpCode(const CGroupInstrument& inst) const { return grpCode(m_root, inst); }
 
 // The deepest node of the matching path with a code gives the code.  The
@@ -728,9 +1086,7 @@ std::string CXTree::grpCode(const CGroupInstrument& inst) const { return grpCode
 std::string CXTree::grpCode(CXTreeNode* node, const CGroupInstrument& inst) const {
     const std::string* code = nullptr;
     for (CXTreeNode* chain = node; chain != nullptr;) {
-        CXTreeNode::CAttrLookup lookup(inst);
-        CXTreeNode* n = chain;
-        while (n != nullptr && !n->isMatch(inst, lookup)) n = n->getNextSibling();
+        CXTreeNode* n = firstMatch(chain, inst);
         if (n == nullptr) break;
         if (!n->m_nodeCode.empty()) code = &n->m_nodeCode;
         chain = n->getChild();
@@ -742,54 +1098,64 @@ std::string CXTree::grpPath(const CGroupInstrument& inst) const { return grpPath
 
 // The matching path is found level by level in a loop, then its segments are
 // written from the root down into one string, so a deep tree uses neither the
-// call stack nor time that grows with the square of its depth.
+// call stack nor time that grows with the square of its depth.  The nodes of
+// the path are kept on the stack while the tree is shallow: the path's text
+// is then the only allocation.
 std::string CXTree::grpPath(CXTreeNode* node, const CGroupInstrument& inst) const {
-    std::vector<const CXTreeNode*> matched;
+    const std::size_t INLINE = 32;
+    const CXTreeNode* inlined[INLINE];
+    std::vector<const CXTreeNode*> spilled;
+    std::size_t depth = 0;
     for (CXTreeNode* chain = node; chain != nullptr;) {
-        CXTreeNode::CAttrLookup lookup(inst);
-        CXTreeNode* n = chain;
-        while (n != nullptr && !n->isMatch(inst, lookup)) n = n->getNextSibling();
+        CXTreeNode* n = firstMatch(chain, inst);
         if (n == nullptr) break;
-        matched.push_back(n);
+        if (depth < INLINE) {
+            inlined[depth] = n;
+        } else {
+            if (depth == INLINE) spilled.assign(inlined, inlined + INLINE);
+            spilled.push_back(n);
+        }
+        ++depth;
         chain = n->getChild();
     }
-    // The segments "rule.node", from the deepest node up.  A node's path is
-    // its own segment (none for a node without codes, like the root) and the
-    // path below it; when nothing lies below, the next level's rule with
-    // "xother" stands there.
-    struct Segment {
-        const std::string* rule;
-        const std::string* code;
-    };
-    std::vector<Segment> segments;
-    std::size_t size = 0;
-    for (std::vector<const CXTreeNode*>::reverse_iterator it = matched.rbegin();
-         it != matched.rend(); ++it) {
-        const CXTreeNode* n = *it;
-        if (segments.empty()) {
-            for (const CXTreeNode* c = n->getChild(); c != nullptr; c = c->getChild()) {
-                if (!c->m_ruleCode.empty()) {
-                    const Segment tail = {&c->m_ruleCode, &XOTHER};
-                    segments.push_back(tail);
-                    break;
-                }
+    const CXTreeNode* const* matched = depth <= INLINE ? inlined : spilled.data();
+    // A node's path is its own segment "rule.node" (none for a node without
+    // codes, like the root) and the path below it; when nothing lies below,
+    // the next level's rule with "xother" stands there.  So the path is the
+    // segments of the matched nodes with codes, then, looked for from the
+    // deepest matched node up to the deepest one with codes, that rule.
+    const std::string* tail = nullptr;
+    for (std::size_t k = depth; k-- > 0;) {
+        for (const CXTreeNode* c = matched[k]->getChild(); c != nullptr; c = c->getChild()) {
+            if (!c->m_ruleCode.empty()) {
+                tail = &c->m_ruleCode;
+                break;
             }
         }
-        if (n->m_ruleCode.empty() && n->m_nodeCode.empty()) continue;
-        const Segment own = {&n->m_ruleCode, &n->m_nodeCode};
-        segments.push_back(own);
+        if (tail != nullptr) break;
+        if (!matched[k]->m_ruleCode.empty() || !matched[k]->m_nodeCode.empty()) break;
     }
-    for (std::size_t i = 0; i < segments.size(); ++i) {
-        size += segments[i].rule->size() + segments[i].code->size() + 2;
+    std::size_t size = tail == nullptr ? 0 : tail->size() + XOTHER.size() + 2;
+    for (std::size_t k = 0; k < depth; ++k) {
+        const CXTreeNode* n = matched[k];
+        if (n->m_ruleCode.empty() && n->m_nodeCode.empty()) continue;
+        size += n->m_ruleCode.size() + n->m_nodeCode.size() + 2;
     }
     std::string path;
     path.reserve(size);
-    for (std::vector<Segment>::reverse_iterator it = segments.rbegin(); it != segments.rend();
-         ++it) {
+    for (std::size_t k = 0; k < depth; ++k) {
+        const CXTreeNode* n = matched[k];
+        if (n->m_ruleCode.empty() && n->m_nodeCode.empty()) continue;
         if (!path.empty()) path += '/';
-        path += *it->rule;
+        path += n->m_ruleCode;
         path += '.';
-        path += *it->code;
+        path += n->m_nodeCode;
+    }
+    if (tail != nullptr) {
+        if (!path.empty()) path += '/';
+        path += *tail;
+        path += '.';
+        path += XOTHER;
     }
     return path;
 }

@@ -42,6 +42,8 @@
 
 #include <boost/shared_ptr.hpp>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <string>
@@ -49,6 +51,7 @@
 
 #include "common/errorInfo.h"
 #include "common/tree.h"
+#include "expr/value.h"
 #include "xml/domXMLCore.h"
 #include "zu_zozov/export.h"
 #include "zu_zozov/groupInstrument.h"
@@ -148,7 +151,7 @@ class ZU_ZOZOV_EXPORT CXTreeNode : public qvtlib::common::CNode<CXTreeNode> {
     const std::string& getExpr() const { return m_expr; }
     void setType(const std::string& v) { m_type = v; }
     void setTag(const std::string& v) { m_tag = v; }
-    void setRuleCode(const std::string& v) { m_ruleCode = v; }
+    void setRuleCode(const std::string& v);
     void setNodeCode(const std::string& v);
     void setName(const std::string& v) { m_name = v; }
     // Changes the text only; createRuleExpr compiles it.
@@ -157,39 +160,103 @@ class ZU_ZOZOV_EXPORT CXTreeNode : public qvtlib::common::CNode<CXTreeNode> {
   private:
     friend class CXTree;
 
+    // A code of at most 16 bytes packed, zero-padded, into two words, with
+    // its length: two codes that are both packed are equal exactly when
+    // their words and lengths are, which takes no call to compare bytes.
+    // Longer codes are compared as strings.
+    struct CCodeKey {
+        std::uint64_t w0;
+        std::uint64_t w1;
+        std::size_t size;
+        bool packed;
+        static CCodeKey of(const std::string& code) {
+            CCodeKey key;
+            key.size = code.size();
+            key.packed = code.size() <= sizeof(std::uint64_t) * 2;
+            unsigned char bytes[sizeof(std::uint64_t) * 2] = {};
+            if (key.packed && !code.empty()) std::memcpy(bytes, code.data(), code.size());
+            std::memcpy(&key.w0, bytes, sizeof key.w0);
+            std::memcpy(&key.w1, bytes + sizeof key.w0, sizeof key.w1);
+            return key;
+        }
+    };
+    static bool sameCode(const CCodeKey& ka, const std::string& a, const CCodeKey& kb,
+                         const std::string& b) {
+        if (ka.packed && kb.packed) return ka.w0 == kb.w0 && ka.w1 == kb.w1 && ka.size == kb.size;
+        return ka.size == kb.size && a == b;
+    }
+
     // The instrument's attribute named like a rule code, looked up once for a
     // run of sibling nodes that share the rule code (the usual case: one rule
-    // per level), rather than once per node.
+    // per level), rather than once per node, and read once: a text (with its
+    // key), a double, or neither.
     class CAttrLookup {
       public:
         explicit CAttrLookup(const CGroupInstrument& inst)
-            : m_inst(inst), m_rule(nullptr), m_value(nullptr) {}
-        const boost::any* get(const std::string& ruleCode) {
-            if (m_rule == nullptr || (m_rule != &ruleCode && !sameCode(*m_rule, ruleCode))) {
-                m_rule = &ruleCode;
-                m_value = m_inst.findAttr(ruleCode);
+            : m_inst(inst),
+              m_rule(nullptr),
+              m_ruleKey(),
+              m_value(nullptr),
+              m_text(nullptr),
+              m_textKey(),
+              m_num(nullptr) {}
+        // Looks up the attribute named like node's rule code, unless the
+        // last look-up was for the same name.
+        void find(const CXTreeNode& node) {
+            if (m_rule != nullptr &&
+                (m_rule == &node.m_ruleCode ||
+                 sameCode(m_ruleKey, *m_rule, node.m_ruleKey, node.m_ruleCode))) {
+                return;
             }
-            return m_value;
+            m_rule = &node.m_ruleCode;
+            m_ruleKey = node.m_ruleKey;
+            m_value = m_inst.findAttr(node.m_ruleCode);
+            m_text = m_value == nullptr ? nullptr : boost::any_cast<std::string>(m_value);
+            m_num = m_value == nullptr || m_text != nullptr ? nullptr
+                                                            : boost::any_cast<double>(m_value);
+            if (m_text != nullptr) m_textKey = CCodeKey::of(*m_text);
         }
+        const boost::any* value() const { return m_value; }
+        const std::string* text() const { return m_text; }
+        const CCodeKey& textKey() const { return m_textKey; }
+        const double* num() const { return m_num; }
 
       private:
         const CGroupInstrument& m_inst;
         const std::string* m_rule;
+        CCodeKey m_ruleKey;
         const boost::any* m_value;
+        const std::string* m_text;
+        CCodeKey m_textKey;
+        const double* m_num;
     };
 
-    // Equality of two codes, telling most unequal ones apart by length and
-    // last byte (sibling codes tend to share their first bytes).
-    static bool sameCode(const std::string& a, const std::string& b) {
-        return a.size() == b.size() && (a.empty() || (a.back() == b.back() && a == b));
-    }
+    // Sets the keys that go with the codes.
+    void keyCodes();
 
     // isMatch with the attribute lookup shared between sibling nodes.
     bool isMatch(const CGroupInstrument& inst, CAttrLookup& lookup) const;
     // Steps of isMatch: the codes, then the expression (generic: always
     // through the expression object).
-    bool matchesCodes(CAttrLookup& lookup) const;
+    bool matchesCodes(CAttrLookup& lookup) const {
+        // The root and catch-all nodes take every instrument.
+        if (m_ruleCode.empty() || m_catchAll) return true;
+        // The attribute named like the rule code must carry the node's code.
+        lookup.find(*this);
+        if (const std::string* s = lookup.text()) {
+            return sameCode(lookup.textKey(), *s, m_codeKey, m_nodeCode);
+        }
+        if (const double* d = lookup.num()) return qvtlib::expr::doubleEqual(*d, m_nodeNum);
+        return false;
+    }
     bool matchesExpr(const CGroupInstrument& inst, bool generic) const;
+    // matchesExpr where it can answer without side effects (no expression,
+    // or its evaluation plan decides): 1 true, 0 false; -1 when only the
+    // expression object can decide.
+    int matchesExprQuietly(const CGroupInstrument& inst) const;
+    // A node that takes every instrument whatever its codes and expression:
+    // the root and catch-all nodes.
+    bool matchesAll() const;
     void copyFrom(const CXTreeNode& other);
     void deleteRuleExpr();
 
@@ -204,6 +271,11 @@ class ZU_ZOZOV_EXPORT CXTreeNode : public qvtlib::common::CNode<CXTreeNode> {
     // m_nodeCode read as a number (atof), kept with the code so that matching
     // a double attribute does not parse the code again for every instrument.
     double m_nodeNum;
+    // The codes packed for comparing (CCodeKey), and whether the node code is
+    // "xother"; kept with the codes by every change of them.
+    CCodeKey m_ruleKey;
+    CCodeKey m_codeKey;
+    bool m_catchAll;
     // m_ruleExpr lowered to an evaluation plan; null when there is none.
     std::shared_ptr<const detail::CGroupPlan> m_fastExpr;
 };
@@ -313,6 +385,14 @@ class ZU_ZOZOV_EXPORT CXTree : public qvtlib::common::CTree<CXTreeNode>,
     // Empties the holdings of start, its following siblings and everything
     // below them.
     static void clearHoldsFrom(CXTreeNode* start);
+    // The first node of the chain at `start` that matches inst; null if none.
+    static CXTreeNode* firstMatch(CXTreeNode* start, const CGroupInstrument& inst);
+    // The sorting of sortChain in one pass over the holdings (see xTree.cpp).
+    // False, with nothing changed, when a holding needs a node's expression
+    // evaluated by the expression object: sortChain must then do it all, in
+    // its order of evaluation.
+    class CRouter;
+    bool routeChain(CXTreeNode* start, HoldList& holds, bool keepInner, bool& result);
 
     boost::shared_ptr<IHTGroupData> m_dataProvider;
     std::size_t m_nodeLimit;

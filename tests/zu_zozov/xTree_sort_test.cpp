@@ -5,13 +5,15 @@
 #include <boost/any.hpp>
 #include <map>
 #include <random>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
 
-#include "support/gbk.h"
-#include "support/smallStack.h"
 #include "common/grid.h"
+#include "support/gbk.h"
+#include "support/logCapture.h"
+#include "support/smallStack.h"
 #include "xTreeFixture.h"
 #include "xml/domXMLCore.h"
 #include "zu_zozov/groupInstrument.h"
@@ -64,12 +66,23 @@ TEST(XTreeNodeMatch, ComparesTheRuleCodeAttributeWithTheNodeCode) {
         {"G_CODE3", "abc", 0.0, true, true},  // a code that is no number reads 0
         {"G_CODE3", "abc", 5.0, true, false},
         {"G_CODE3", "-2.5e1", -25.0, true, true},
+        // Codes up to 16 bytes compare as packed words, longer ones as texts.
+        {"G_CODE3", "ABCDEFGHIJKLMNOP", std::string("ABCDEFGHIJKLMNOP"), true, true},
+        {"G_CODE3", "ABCDEFGHIJKLMNOP", std::string("ABCDEFGHIJKLMNOQ"), true, false},
+        {"G_CODE3", "ABCDEFGHIJKLMNOP", std::string("ABCDEFGHIJKLMNOPQ"), true, false},
+        {"G_CODE3", "ABCDEFGHIJKLMNOPQ", std::string("ABCDEFGHIJKLMNOPQ"), true, true},
+        {"G_CODE3", "ABCDEFGHIJKLMNOPQ", std::string("ABCDEFGHIJKLMNOPR"), true, false},
+        {"G_CODE3", "ABCDEFGHI", std::string("ABCDEFGHJ"), true, false},
+        {"G_CODE3", "A1", std::string("A1\0", 3), true, false},
+        {"G_CODE3", "", std::string(), true, true},
+        {"G_CODE3_OF_A_LONG_RULE", "A1", std::string("A1"), true, true},
+        {"G_CODE3_OF_A_LONG_RULE", "A1", std::string("A2"), true, false},
     };
     for (const Case& c : cases) {
         CXTreeNode node("XNode", c.ruleCode, c.nodeCode, "", "");
         CGroupInstrument inst;
         inst.addAttr("OTHER", std::string("A1"));
-        if (c.present) inst.addAttr("G_CODE3", c.value);
+        if (c.present) inst.addAttr(c.ruleCode, c.value);
         EXPECT_EQ(c.match, node.isMatch(inst)) << c.ruleCode << "/" << c.nodeCode;
         // Compiling an empty expression changes nothing.
         EXPECT_TRUE(node.createRuleExpr());
@@ -451,6 +464,46 @@ class ModelTree : public CXTree {
     }
 };
 
+// grpPath and grpCode read literally: recursive, siblings in child order.
+std::string modelPath(const CXTreeNode* node, const CGroupInstrument& inst) {
+    if (node == nullptr) return "";
+    if (!node->isMatch(inst)) return modelPath(node->getNextSibling(), inst);
+    std::string p = node->getRuleCode() + "." + node->getNodeCode();
+    std::string s = modelPath(node->getChild(), inst);
+    if (p == ".") p = "";
+    for (const CXTreeNode* c = node->getChild(); s.empty() && c != nullptr; c = c->getChild()) {
+        if (!c->getRuleCode().empty()) s = c->getRuleCode() + ".xother";
+    }
+    if (s.empty()) return p;
+    if (p.empty()) return s;
+    return p + "/" + s;
+}
+
+std::string modelCode(const CXTreeNode* node, const CGroupInstrument& inst) {
+    if (node == nullptr) return "";
+    if (!node->isMatch(inst)) return modelCode(node->getNextSibling(), inst);
+    const std::string below = modelCode(node->getChild(), inst);
+    return below.empty() ? node->getNodeCode() : below;
+}
+
+// The holding whose variables each node's expression object holds (the one
+// it evaluated last: the order of evaluation shows), in pre-order.
+std::string lastEvaluated(const CXTreeNode* n) {
+    std::string s;
+    for (; n != nullptr; n = n->getNextSibling()) {
+        const CXTreeNode::RuleExpr* e = n->getRuleExpr();
+        if (e != nullptr) {
+            const auto found = e->getData().getValues().find("K");
+            const std::string* k = found == e->getData().getValues().end()
+                                       ? nullptr
+                                       : boost::any_cast<std::string>(&found->second);
+            s += (k == nullptr ? std::string("-") : *k) + ",";
+        }
+        s += "[" + lastEvaluated(n->getChild()) + "]";
+    }
+    return s;
+}
+
 // Every node as "rule.node{holding keys}", in pre-order.
 std::string dumpHolds(const CXTreeNode* n) {
     std::string s;
@@ -467,12 +520,43 @@ TEST(XTreeSortModel, SortsLikeTheNodeByNodeScan) {
     data->addListRule("RA", {{"1", "", ""}, {"1.0", "", ""}, {"2", "", ""}, {"3", "", ""}});
     data->addListRule("RB", {{"x", "", ""}, {"y", "", "W > 0"}});
     data->addListRule("RC", {{"p", "", ""}, {"q", "", ""}});
-    vODodi::XML::CDomXMLCore doc;
-    ASSERT_TRUE(
-        doc.input("<GroupTree><GroupRule Code='RA'><XNode Code='2'><GroupRule Code='RC'/>"
-                  "</XNode><GroupRule Code='RB'/></GroupRule></GroupTree>"));
-    CXDefTree def;
-    ASSERT_TRUE(def.build(doc));
+    // Levels wide enough for the index of node codes: numbers written two
+    // ways, the empty code, expressions; RN also one that only the
+    // expression object evaluates (an unknown function; inColl of an int,
+    // which logs), which sorts the whole book level by level.
+    const std::vector<xtreetest::GroupSpec> wide = {
+        {"", "", ""},       {"01", "", ""},     {"1", "", "W > 0"}, {"1.0", "", ""},
+        {"2", "", ""},      {"a", "", "W > 0"}, {"b", "", ""},      {"c", "", ""},
+        {"d", "", "W < 0"}, {"e", "", ""},      {"f", "", ""},      {"g", "", ""}};
+    data->addListRule("RW", wide);
+    std::vector<xtreetest::GroupSpec> unknown = wide;
+    unknown[7].expr = "inColl(V, \"1,2\")";  // logs for an int V
+    unknown[9].expr = "nosuch(W) > 0";
+    data->addListRule("RN", unknown);
+    std::vector<xtreetest::GroupSpec> logging = wide;
+    logging[4].expr = "substr(V2, 5, 1) == \"x\"";  // logs: V2 is shorter
+    data->addListRule("RL", logging);
+
+    struct Row {
+        const char* definition;
+        // Changes to the built trees: the first-level node of this code gets
+        // this rule code (an empty one: it then takes everything; another
+        // one: the level compares two attributes).
+        std::vector<std::pair<const char*, const char*> > recode;
+    };
+    const Row rows[] = {
+        {"<GroupTree><GroupRule Code='RA'><XNode Code='2'><GroupRule Code='RC'/>"
+         "</XNode><GroupRule Code='RB'/></GroupRule></GroupTree>",
+         {}},
+        {"<GroupTree><GroupRule Code='RW'><XNode Code='b'><GroupRule Code='RC'/>"
+         "</XNode><GroupRule Code='RW'/></GroupRule></GroupTree>",
+         {}},
+        {"<GroupTree><GroupRule Code='RL'><GroupRule Code='RN'/></GroupRule></GroupTree>", {}},
+        {"<GroupTree><GroupRule Code='RW'><GroupRule Code='RB'/></GroupRule></GroupTree>",
+         {{"d", ""}}},
+        {"<GroupTree><GroupRule Code='RW'><GroupRule Code='RB'/></GroupRule></GroupTree>",
+         {{"c", "RB"}, {"f", ""}}},
+    };
 
     const std::vector<boost::any> ra = {
         std::string("1"), std::string("2"), std::string("3"), std::string("4"), 1.0, 2.0, 7.0, 1,
@@ -481,45 +565,110 @@ TEST(XTreeSortModel, SortsLikeTheNodeByNodeScan) {
                                         boost::any()};
     const std::vector<boost::any> rc = {std::string("p"), std::string("q"), std::string("r"),
                                         boost::any()};
+    const std::vector<boost::any> rw = {std::string(""),
+                                        std::string("01"),
+                                        std::string("1"),
+                                        std::string("1.0"),
+                                        std::string("a"),
+                                        std::string("b"),
+                                        std::string("c"),
+                                        std::string("d"),
+                                        std::string("g"),
+                                        std::string("h"),
+                                        1.0,
+                                        2.0,
+                                        0.0,
+                                        1,
+                                        true,
+                                        boost::any()};
     std::mt19937 rnd(20261206);
-    for (int trial = 0; trial < 60; ++trial) {
-        ModelTree tree(data);
-        ModelTree model(data);
-        ASSERT_TRUE(tree.buildByRuleDefs(def.getRoot()));
-        ASSERT_TRUE(model.buildByRuleDefs(def.getRoot()));
-        tree.createRuleExprs();
-        model.createRuleExprs();
-        // Several rounds on the same trees: later rounds meet catch-all nodes.
-        for (int round = 0; round < 3; ++round) {
-            std::map<std::string, CGroupInstrument> holds;
-            const int n = static_cast<int>(rnd() % 30);
-            for (int i = 0; i < n; ++i) {
-                CGroupInstrument& inst = holds["k" + std::to_string(rnd() % 100)];
-                if (!ra[rnd() % ra.size()].empty()) inst.addAttr("RA", ra[rnd() % ra.size()]);
-                const boost::any& b = rb[rnd() % rb.size()];
-                if (!b.empty()) inst.addAttr("RB", b);
-                const boost::any& c = rc[rnd() % rc.size()];
-                if (!c.empty()) inst.addAttr("RC", c);
-                inst.addAttr("W", rnd() % 2 == 0 ? 1.0 : -1.0);
+    for (const Row& row : rows) {
+        vODodi::XML::CDomXMLCore doc;
+        ASSERT_TRUE(doc.input(row.definition));
+        CXDefTree def;
+        ASSERT_TRUE(def.build(doc));
+        for (int trial = 0; trial < 30; ++trial) {
+            ModelTree tree(data);
+            ModelTree model(data);
+            ASSERT_TRUE(tree.buildByRuleDefs(def.getRoot()));
+            ASSERT_TRUE(model.buildByRuleDefs(def.getRoot()));
+            for (const auto& r : row.recode) {
+                tree.getRoot()->findChildByNodeCode(r.first)->setRuleCode(r.second);
+                model.getRoot()->findChildByNodeCode(r.first)->setRuleCode(r.second);
             }
-            const bool keepInner = rnd() % 2 == 0;
-            const bool expected = model.modelAppendHolds(holds, keepInner);
-            bool got;
-            if (round == 1) {
-                // The protected form on a work map marks what the tree took.
-                CXTreeNode::HoldMap work;
-                for (const auto& h : holds) work[h.first] = &h.second;
-                got = tree.appendHolds(tree.getRoot(), work, keepInner);
-                for (const auto& w : work) EXPECT_EQ(nullptr, w.second) << w.first;
-            } else {
-                got = tree.appendHolds(holds, keepInner);
-            }
-            ASSERT_EQ(expected, got) << "trial " << trial << " round " << round;
-            ASSERT_EQ(dumpHolds(model.getRoot()), dumpHolds(tree.getRoot()))
-                << "trial " << trial << " round " << round;
-            for (const auto& h : holds) {
-                EXPECT_EQ(model.grpPath(h.second), tree.grpPath(h.second));
-                EXPECT_EQ(model.grpCode(h.second), tree.grpCode(h.second));
+            tree.createRuleExprs();
+            model.createRuleExprs();
+            // Several rounds on the same trees: later rounds meet catch-all nodes.
+            for (int round = 0; round < 3; ++round) {
+                std::map<std::string, CGroupInstrument> holds;
+                const int n = static_cast<int>(rnd() % 40);
+                for (int i = 0; i < n; ++i) {
+                    const std::string key = "k" + std::to_string(rnd() % 100);
+                    CGroupInstrument& inst = holds[key];
+                    inst.addAttr("K", key);
+                    inst.addAttr("V2", std::string("ab"));
+                    for (const char* rule : {"RA", "RW", "RN", "RL"}) {
+                        const std::vector<boost::any>& values = rule[1] == 'A' ? ra : rw;
+                        const boost::any& v = values[rnd() % values.size()];
+                        if (!v.empty()) inst.addAttr(rule, v);
+                    }
+                    const boost::any& b = rb[rnd() % rb.size()];
+                    if (!b.empty()) inst.addAttr("RB", b);
+                    const boost::any& c = rc[rnd() % rc.size()];
+                    if (!c.empty()) inst.addAttr("RC", c);
+                    inst.addAttr("W", rnd() % 2 == 0 ? 1.0 : -1.0);
+                    if (rnd() % 2 == 0)
+                        inst.addAttr("V", std::string("1"));
+                    else
+                        inst.addAttr("V", 1);
+                }
+                const bool keepInner = rnd() % 2 == 0;
+                const std::string where = std::string(row.definition) + " trial " +
+                                          std::to_string(trial) + " round " + std::to_string(round);
+                for (const auto& h : holds) {
+                    ASSERT_EQ(modelPath(model.getRoot(), h.second), tree.grpPath(h.second))
+                        << where;
+                    ASSERT_EQ(modelCode(model.getRoot(), h.second), tree.grpCode(h.second))
+                        << where;
+                }
+                testsupport::LogCapture log;
+                const bool expected = model.modelAppendHolds(holds, keepInner);
+                const std::vector<testsupport::LogRecord> modelLog = log.records();
+                log.clear();
+                bool got;
+                if (round == 1) {
+                    // The protected form on a work map marks what the tree took.
+                    CXTreeNode::HoldMap work;
+                    for (const auto& h : holds) work[h.first] = &h.second;
+                    got = tree.appendHolds(tree.getRoot(), work, keepInner);
+                    for (const auto& w : work) EXPECT_EQ(nullptr, w.second) << w.first;
+                } else {
+                    got = tree.appendHolds(holds, keepInner);
+                }
+                ASSERT_EQ(expected, got) << where;
+                // The same evaluations by the expression objects: the same
+                // records (the model's order differs: it lets a node's
+                // children sort before its previous sibling takes its
+                // share, where the tree decides a whole sibling chain
+                // first, so no record of RL's level follows one of RN's).
+                std::multiset<std::string> expectedLog;
+                std::multiset<std::string> gotLog;
+                for (const auto& r : modelLog) expectedLog.insert(r.logger + r.message);
+                bool below = false;
+                for (const auto& r : log.records()) {
+                    gotLog.insert(r.logger + r.message);
+                    below = below || r.logger == "CGrpFunc_inColl";
+                    ASSERT_FALSE(below && r.logger == "CGrpFunc_substr") << where;
+                }
+                ASSERT_EQ(expectedLog, gotLog) << where;
+                ASSERT_EQ(dumpHolds(model.getRoot()), dumpHolds(tree.getRoot())) << where;
+                ASSERT_EQ(lastEvaluated(model.getRoot()), lastEvaluated(tree.getRoot())) << where;
+                for (const auto& h : holds) {
+                    ASSERT_EQ(modelPath(model.getRoot(), h.second), tree.grpPath(h.second))
+                        << where;
+                    ASSERT_EQ(modelCode(model.getRoot(), h.second), tree.grpCode(h.second))
+                        << where;
+                }
             }
         }
     }
