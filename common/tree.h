@@ -33,7 +33,7 @@
 #include <vector>
 
 #include "common/grid.h"
-#include "zu_zozov/export.h"
+#include "common/export.h"
 
 namespace qvtlib {
 namespace common {

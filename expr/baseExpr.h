@@ -30,7 +30,7 @@
 #include "expr/data.h"
 #include "expr/exceptions.h"
 #include "expr/parser.h"
-#include "zu_zozov/export.h"
+#include "common/export.h"
 
 namespace qvtlib {
 namespace expr {

@@ -45,7 +45,7 @@
 #include "expr/exceptions.h"
 #include "expr/keys.h"
 #include "expr/value.h"
-#include "zu_zozov/export.h"
+#include "common/export.h"
 
 namespace qvtlib {
 namespace expr {

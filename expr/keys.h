@@ -17,7 +17,7 @@
 #include <string_view>
 
 #include "expr/node.h"
-#include "zu_zozov/export.h"
+#include "common/export.h"
 
 namespace qvtlib {
 namespace expr {

@@ -34,7 +34,7 @@
 #include "expr/node.h"
 #include "expr/scanner.h"
 #include "expr/token.h"
-#include "zu_zozov/export.h"
+#include "common/export.h"
 
 namespace qvtlib {
 namespace expr {

@@ -11,7 +11,7 @@
 
 #include <boost/any.hpp>
 
-#include "zu_zozov/export.h"
+#include "common/export.h"
 
 namespace qvtlib {
 namespace expr {

@@ -5,7 +5,9 @@
 
 #include "expr/function.h"
 #include "zu_zozov/groupInstrument.h"
+#include "zu_zozov/grpDataDetail.h"
 #include "zu_zozov/grpExpr.h"
+#include "zu_zozov/grpExprDetail.h"
 
 namespace qvt {
 namespace ht {
@@ -15,19 +17,6 @@ namespace {
 // Set once the group functions are in the registry (cleared again when the
 // registration throws, so the next CGrpData retries).
 bool g_functionsRegistered = false;
-
-// The process-wide instance of one group function class, constructed on first
-// use (a constructor that throws is tried again on the next use).
-template <class Func>
-Func& functionInstance() {
-    static Func instance;
-    return instance;
-}
-
-template <class Func>
-void registerFunction(Func& func) {
-    qvtlib::expr::getFuncMap()[func.funcName()] = &func;
-}
 
 // Assigns value into slot.  When both hold the same common type the content
 // is assigned in place, which keeps slot's holder (and a string's buffer)
@@ -161,27 +150,6 @@ class AttrCursor {
 }  // namespace
 
 namespace detail {
-
-void registerGroupFunctions() {
-    // Construct every instance first (each fills its class-wide declaration),
-    // then register them, both in this order.
-    CGrpFunc_inSql& inSql = functionInstance<CGrpFunc_inSql>();
-    CGrpFunc_inColl& inColl = functionInstance<CGrpFunc_inColl>();
-    CGrpFunc_ascPerc& ascPerc = functionInstance<CGrpFunc_ascPerc>();
-    CGrpFunc_descPerc& descPerc = functionInstance<CGrpFunc_descPerc>();
-    CGrpFunc_ascCount& ascCount = functionInstance<CGrpFunc_ascCount>();
-    CGrpFunc_descCount& descCount = functionInstance<CGrpFunc_descCount>();
-    CGrpFunc_inPool& inPool = functionInstance<CGrpFunc_inPool>();
-    CGrpFunc_substr& substr = functionInstance<CGrpFunc_substr>();
-    registerFunction(inSql);
-    registerFunction(inColl);
-    registerFunction(ascPerc);
-    registerFunction(descPerc);
-    registerFunction(ascCount);
-    registerFunction(descCount);
-    registerFunction(inPool);
-    registerFunction(substr);
-}
 
 std::set<std::string> collectVarbNames(const CGrpExpr& expr) {
     std::set<std::string> names;

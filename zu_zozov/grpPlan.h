@@ -49,8 +49,9 @@
 #include <string_view>
 #include <vector>
 
-#include "zu_zozov/export.h"
+#include "common/export.h"
 #include "zu_zozov/grpData.h"
+#include "zu_zozov/grpDataDetail.h"
 
 namespace qvtlib {
 namespace expr {
@@ -99,7 +100,7 @@ enum CPlanBinding {
 
 // The slot values of one instrument for a sorted list of variable names.
 // Per-call scratch; small lists need no heap.
-class ZU_ZOZOV_EXPORT CPlanSlots {
+class CPlanSlots {
   public:
     CPlanSlots() : m_values(m_inline) {}
     CPlanSlots(const CPlanSlots&) = delete;
@@ -130,9 +131,9 @@ struct CPlanFunction {
 typedef std::vector<CPlanFunction> CPlanFunctions;
 
 // True when the function registry holds every one of functions.
-ZU_ZOZOV_EXPORT bool functionsIntact(const CPlanFunctions& functions);
+bool functionsIntact(const CPlanFunctions& functions);
 
-class ZU_ZOZOV_EXPORT CGrpProgram {
+class CGrpProgram {
   public:
     // The program of expr's parse tree over slots named slotNames (ascending;
     // it must name every variable of the tree).  Null when expr is not
@@ -248,7 +249,7 @@ struct CGroupPlan {
 // variables, in the order evalGroup tries the groups.  Built from the groups
 // as they are; a group changed since (CGroup::planVersion) answers through
 // the generic path.
-struct ZU_ZOZOV_EXPORT CRulePlan {
+struct CRulePlan {
     struct CEntry {
         const void* group;  // the CGroup, for identity only
         unsigned version;
@@ -280,8 +281,8 @@ struct ZU_ZOZOV_EXPORT CRulePlan {
 
 // Changes whenever any group anywhere is recompiled or assigned, so that a
 // rule can tell cheaply that its plan may be out of date.
-ZU_ZOZOV_EXPORT unsigned groupEpoch();
-ZU_ZOZOV_EXPORT void bumpGroupEpoch();
+unsigned groupEpoch();
+void bumpGroupEpoch();
 
 }  // namespace detail
 }  // namespace ht

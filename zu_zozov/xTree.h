@@ -50,7 +50,7 @@
 #include "common/errorInfo.h"
 #include "common/tree.h"
 #include "xml/domXMLCore.h"
-#include "zu_zozov/export.h"
+#include "common/export.h"
 #include "zu_zozov/groupInstrument.h"
 #include "zu_zozov/grpData.h"
 #include "zu_zozov/xDefTree.h"
