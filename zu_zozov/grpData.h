@@ -52,12 +52,12 @@ class ZU_ZOZOV_EXPORT CGrpBindPlan {
 
   private:
     friend class CGrpData;
-    struct Key {
+    struct CKey {
         std::string name;
         int fixedField;  // which fixed field binds this key, or -1
         bool isVarb;     // the expression uses this name
     };
-    std::vector<Key> m_keys;
+    std::vector<CKey> m_keys;
     std::vector<std::string> m_varbNames;
 };
 

@@ -50,6 +50,7 @@
 #include <vector>
 
 #include "common/export.h"
+#include "expr/value.h"
 #include "zu_zozov/grpData.h"
 #include "zu_zozov/grpDataDetail.h"
 
@@ -219,7 +220,7 @@ inline bool groupTruth(const CPlanValue& value) {
         case CPlanValue::INT:
         case CPlanValue::DOUBLE:
         case CPlanValue::NUMBER:
-            return !(std::fabs(value.num) < DBL_MIN);
+            return !(std::fabs(value.num) < qvtlib::expr::DOUBLE_TOLERANCE);
         default:
             return false;
     }
@@ -232,7 +233,7 @@ inline bool nodeTruth(const CPlanValue& value) {
         case CPlanValue::INT:
         case CPlanValue::DOUBLE:
         case CPlanValue::NUMBER:
-            return value.num >= DBL_MIN;
+            return value.num >= qvtlib::expr::DOUBLE_TOLERANCE;
         default:
             return false;
     }
