@@ -71,21 +71,34 @@ recipe=1
 # A short digest of the things that decide a cached build's contents.
 digest() { sha256sum | cut -c1-12; }
 
-# Builds the CMake project in $1 for the target with the options in $3... and
-# installs it into the cache entry $2 (made atomically: an interrupted build
-# leaves no entry behind).
+# Configures the CMake project in $1 for the target with the options in
+# $4..., builds and installs it with the function $3 (given the build folder)
+# into the cache entry $2, made atomically: an interrupted build leaves no
+# entry behind.
 build_dep() {
-    local src=$1 dest=$2
-    shift 2
+    local src=$1 dest=$2 build=$3
+    shift 3
     local work="$dest.build"
     rm -rf "$work" "$dest.tmp"
     cmake -S "$src" -B "$work/build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
         -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$dest.tmp" "$@" >"$work.log" 2>&1 ||
         { tail -n 40 "$work.log" >&2; return 1; }
-    "${dep_build[@]}" "$work/build" >>"$work.log" 2>&1 || { tail -n 40 "$work.log" >&2; return 1; }
+    "$build" "$work/build" >>"$work.log" 2>&1 || { tail -n 40 "$work.log" >&2; return 1; }
     rm -rf "$work" "$work.log"
     mv "$dest.tmp" "$dest"
 }
+
+# Only Xerces-C's library, installed by its own rules: the source package has
+# no prebuilt documentation, which the top-level install wants.  The static
+# library's package names Threads::Threads without looking for it.
+build_xerces() {
+    cmake --build "$1" --target xerces-c -j "$JOBS" &&
+        cmake -P "$1/src/cmake_install.cmake" || return 1
+    local config="$xerces.tmp/cmake/XercesCConfig.cmake"
+    printf '%s\n' "include(CMakeFindDependencyMacro)" "find_dependency(Threads)" |
+        cat - "$config" >"$config.new" && mv "$config.new" "$config"
+}
+build_gtest() { cmake --build "$1" -j "$JOBS" --target install; }
 
 # --- Xerces-C for the target ---
 xerces_ver=$(pkgver libxerces-c-dev)
@@ -114,17 +127,7 @@ if [ ! -d "$xerces" ]; then
         exit 1
     }
     xsrc=$(find "$srcdir" -mindepth 1 -maxdepth 1 -type d -name 'xerces-c-*' | head -n 1)
-    # Only the library: its own install rules (the source package has no
-    # prebuilt documentation, which the top-level install wants).
-    dep_build=(bash -c 'cmake --build "$0" --target xerces-c -j '"$JOBS"' &&
-                        cmake -P "$0/src/cmake_install.cmake"')
-    build_dep "$xsrc" "$xerces" "${xerces_opts[@]}"
-    # The static library's package names Threads::Threads without looking
-    # for it.
-    config="$xerces/cmake/XercesCConfig.cmake"
-    printf '%s\n' "include(CMakeFindDependencyMacro)" "find_dependency(Threads)" |
-        cat - "$config" >"$config.new"
-    mv "$config.new" "$config"
+    build_dep "$xsrc" "$xerces" build_xerces "${xerces_opts[@]}"
     rm -rf "$srcdir"
 fi
 
@@ -135,8 +138,7 @@ gtest_key=$(printf '%s\n' "$recipe" "$compiler_id" "${gtest_opts[*]}" | cat - "$
 gtest="$CACHE_DIR/googletest-$gtest_ver-$gtest_key"
 if [ ! -d "$gtest" ]; then
     log "building GoogleTest $gtest_ver for $triple (kept in $gtest)"
-    dep_build=(bash -c 'cmake --build "$0" -j '"$JOBS"' --target install')
-    build_dep /usr/src/googletest "$gtest" "${gtest_opts[@]}"
+    build_dep /usr/src/googletest "$gtest" build_gtest "${gtest_opts[@]}"
 fi
 
 # --- Boost: an include folder with nothing but Boost in it ---
@@ -145,7 +147,8 @@ mkdir -p "$boost_inc"
 ln -sfn /usr/include/boost "$boost_inc/boost"
 
 # --- Wine: its own prefix, kept with the cache; the server runs throughout ---
-export WINEPREFIX="$CACHE_DIR/wine-$(pkgver wine)"
+WINEPREFIX="$CACHE_DIR/wine-$(pkgver wine)"
+export WINEPREFIX
 export WINEARCH=win32
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
@@ -154,12 +157,18 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 stop_wine() { wineserver -k >/dev/null 2>&1 || true; }
 trap stop_wine EXIT
 mkdir -p "$WINEPREFIX"
-(wineserver -p && wine cmd /c exit) </dev/null >/dev/null 2>&1 || {
-    log "Wine does not start (prefix $WINEPREFIX)"
-    exit 1
-}
+start_wine() { (wineserver -p && wine cmd /c exit) </dev/null >/dev/null 2>&1; }
+if ! start_wine; then
+    # A server of an earlier run may still be going down: wait for it, retry.
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+    start_wine || { log "Wine does not start (prefix $WINEPREFIX)"; exit 1; }
+fi
 
 # --- the library and its tests ---
+# Every program, also one that does not link the library, runs on the two
+# runtime DLLs that ship with it and nothing else.
+# shellcheck disable=SC2086
 cmake -S . -B "$BUILD_DIR/build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_FIND_PACKAGE_PREFER_CONFIG=ON \
@@ -167,6 +176,7 @@ cmake -S . -B "$BUILD_DIR/build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     -DCMAKE_FIND_ROOT_PATH="$xerces;$gtest" \
     -DBoost_INCLUDE_DIR="$boost_inc" -DBoost_NO_BOOST_CMAKE=ON -DBoost_NO_SYSTEM_PATHS=ON \
     -DCMAKE_RUNTIME_OUTPUT_DIRECTORY="$BUILD_DIR/build/bin" \
+    -DCMAKE_EXE_LINKER_FLAGS="-static-libstdc++ -shared-libgcc" \
     -DZU_ZOZOV_BUILD_TESTS=ON -DZU_ZOZOV_BUILD_BENCH=OFF -DZU_ZOZOV_BUILD_EXAMPLES=OFF \
     -DZU_ZOZOV_WERROR=ON ${CMAKE_ARGS:-} >/dev/null
 runtime_dlls=("$($triple-gcc-posix -print-file-name=libgcc_s_dw2-1.dll)"
@@ -188,6 +198,7 @@ cp "${runtime_dlls[@]}" "$dist/bin/"
 cp -r "$xerces/." "$dist/"
 log "package: $dist ($(cd "$dist" && echo bin/*.dll lib/libzu_zozov*))"
 
+# shellcheck disable=SC2086
 ctest --test-dir "$BUILD_DIR/build" --output-on-failure -j "$JOBS" ${CTEST_ARGS:-}
 
 # A host built against the package alone, run beside the shipped DLLs.
