@@ -93,14 +93,16 @@ CGroupInstrument::CGroupInstrument(const std::string& iCode, const std::string& 
                                    const std::string& pCode5, const std::string& pCode6,
                                    const std::string& pCode7, const std::string& pCode8)
     : m_iCode(iCode), m_aType(aType), m_mType(mType), m_acctCode(acctCode) {
-  m_attrs[attr::P_CODE1] = pCode1;
-  m_attrs[attr::P_CODE2] = pCode2;
-  m_attrs[attr::P_CODE3] = pCode3;
-  m_attrs[attr::P_CODE4] = pCode4;
-  m_attrs[attr::P_CODE5] = pCode5;
-  m_attrs[attr::P_CODE6] = pCode6;
-  m_attrs[attr::P_CODE7] = pCode7;
-  m_attrs[attr::P_CODE8] = pCode8;
+  // The names ascend, so each entry goes to the end of the map: no searches,
+  // no temporary values.
+  m_attrs.emplace_hint(m_attrs.end(), attr::P_CODE1, pCode1);
+  m_attrs.emplace_hint(m_attrs.end(), attr::P_CODE2, pCode2);
+  m_attrs.emplace_hint(m_attrs.end(), attr::P_CODE3, pCode3);
+  m_attrs.emplace_hint(m_attrs.end(), attr::P_CODE4, pCode4);
+  m_attrs.emplace_hint(m_attrs.end(), attr::P_CODE5, pCode5);
+  m_attrs.emplace_hint(m_attrs.end(), attr::P_CODE6, pCode6);
+  m_attrs.emplace_hint(m_attrs.end(), attr::P_CODE7, pCode7);
+  m_attrs.emplace_hint(m_attrs.end(), attr::P_CODE8, pCode8);
 }
 
 CGroupInstrument::CGroupInstrument(const CGroupInstrument& other) = default;

@@ -62,9 +62,6 @@ CPlanValue kindValue(CPlanValue::Kind kind, double num) {
     return v;
 }
 
-CPlanValue boolValue(bool b) { return kindValue(CPlanValue::BOOL, b ? 1.0 : 0.0); }
-CPlanValue doubleValue(double d) { return kindValue(CPlanValue::DOUBLE, d); }
-
 CPlanValue textValue(std::string_view text) {
     CPlanValue v = emptyValue();
     v.kind = CPlanValue::TEXT;
@@ -78,24 +75,50 @@ bool isNumeric(const CPlanValue& v) {
            v.kind == CPlanValue::DOUBLE || v.kind == CPlanValue::NUMBER;
 }
 
-// The value of a boost::any, as a view.  A string value is viewed in place,
-// so `value` must outlive the view.
-CPlanValue fromAny(const boost::any& value) {
-    if (value.empty()) return emptyValue();
+// The value of a boost::any, as a view, written into out field by field.  A
+// string value is viewed in place, so `value` must outlive the view.
+void readAny(const boost::any& value, CPlanValue& out) {
+    if (value.empty()) {
+        out.kind = CPlanValue::EMPTY;
+        return;
+    }
     const std::type_info& type = value.type();
     if (type == typeid(std::string)) {
-        return textValue(*boost::unsafe_any_cast<std::string>(&value));
+        const std::string& s = *boost::unsafe_any_cast<std::string>(&value);
+        out.kind = CPlanValue::TEXT;
+        out.data = s.data();
+        out.size = s.size();
+        return;
     }
-    if (type == typeid(double)) return doubleValue(*boost::unsafe_any_cast<double>(&value));
-    if (type == typeid(bool)) return boolValue(*boost::unsafe_any_cast<bool>(&value));
+    if (type == typeid(double)) {
+        out.kind = CPlanValue::DOUBLE;
+        out.num = *boost::unsafe_any_cast<double>(&value);
+        return;
+    }
+    if (type == typeid(bool)) {
+        out.kind = CPlanValue::BOOL;
+        out.num = *boost::unsafe_any_cast<bool>(&value) ? 1.0 : 0.0;
+        return;
+    }
     if (type == typeid(int)) {
-        CPlanValue v = kindValue(CPlanValue::INT, *boost::unsafe_any_cast<int>(&value));
-        v.i = *boost::unsafe_any_cast<int>(&value);
-        return v;
+        out.kind = CPlanValue::INT;
+        out.i = *boost::unsafe_any_cast<int>(&value);
+        out.num = out.i;
+        return;
     }
     double d = 0.0;
-    if (qvtlib::expr::tryToDouble(value, d)) return kindValue(CPlanValue::NUMBER, d);
-    return kindValue(CPlanValue::UNUSABLE, 0.0);
+    if (qvtlib::expr::tryToDouble(value, d)) {
+        out.kind = CPlanValue::NUMBER;
+        out.num = d;
+        return;
+    }
+    out.kind = CPlanValue::UNUSABLE;
+}
+
+CPlanValue fromAny(const boost::any& value) {
+    CPlanValue v = emptyValue();
+    readAny(value, v);
+    return v;
 }
 
 // Truth of a logical operand, as the tree walk reads it: false when the value
@@ -571,9 +594,11 @@ std::shared_ptr<const CGrpProgram> CGrpProgram::lower(const CGrpExpr& expr,
     return program;
 }
 
-bool CGrpProgram::run(const CPlanValue* slots, CPlanValue& result) const {
-    for (const std::uint32_t s : m_used) {
-        if (slots[s].kind == CPlanValue::UNUSABLE) return false;
+bool CGrpProgram::run(const CPlanValue* slots, CPlanValue& result, bool allUsable) const {
+    if (!allUsable) {
+        for (const std::uint32_t s : m_used) {
+            if (slots[s].kind == CPlanValue::UNUSABLE) return false;
+        }
     }
     CPlanValue stack[MAX_DEPTH];  // not initialised: every push writes its value
     int top = -1;
@@ -836,7 +861,7 @@ void CPlanSlots::resolve(const CGroupInstrument& inst, const std::vector<std::st
         }
         CPlanValue& slot = m_values[k];
         if (found != nullptr) {
-            slot = fromAny(*found);
+            readAny(*found, slot);
             if (slot.kind == CPlanValue::UNUSABLE) m_allUsable = false;
         } else if (binding == BIND_NAMED) {
             slot = emptyValue();

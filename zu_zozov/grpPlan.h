@@ -29,7 +29,18 @@
 //     empty (the function logs); substr starting beyond its text (the
 //     function logs).
 // A program has no side effects of its own, so handing over after a partial
-// run changes nothing.
+// run changes nothing.  Operands that the generic path evaluates but whose
+// value cannot matter (the right operand of && or || once the left one
+// decides) are left out only when evaluating them could not be observed:
+// they hold no calls, or guards on their calls' value slots show that none
+// would log.
+//
+// A rule (CRulePlan) also hands a group to the generic path when the group
+// was recompiled or assigned since the plan was built (CGroup's version; the
+// next evalGroup builds a new plan), and leaves groups out through its lead
+// index only when every variable of the rule is usable, the group functions
+// are the library's and the guards of the skipped operands pass; otherwise
+// it tries every group in order.
 //
 // Everything here is immutable once built and shared through
 // std::shared_ptr<const ...>; per-call state lives in CPlanSlots and on the
@@ -149,7 +160,8 @@ class CGrpProgram {
     // Runs the program with slot values `slots`; the expression's value goes
     // to `result`.  False when the generic path must decide instead.
     // REQUIRES: functionsIntact(functions()).
-    bool run(const CPlanValue* slots, CPlanValue& result) const;
+    // allUsable: the caller knows that no slot is UNUSABLE.
+    bool run(const CPlanValue* slots, CPlanValue& result, bool allUsable = false) const;
 
     // The group functions the program relies on.
     const CPlanFunctions& functions() const { return m_functions; }

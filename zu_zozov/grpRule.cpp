@@ -263,10 +263,12 @@ bool CGrpRule::evalGroups(std::string& groupCode, const CGroupInstrument& inst, 
         }
         if (m_plan != nullptr && m_planEpoch != detail::groupEpoch()) {
             // Some group somewhere was recompiled: is it one of ours?
+            bool changed = false;
             for (const detail::CRulePlan::CEntry& entry : m_plan->entries) {
                 const CGroup* group = static_cast<const CGroup*>(entry.group);
-                if (group != nullptr && group->m_version != entry.version) m_plan.reset();
+                changed |= group != nullptr && group->m_version != entry.version;
             }
+            if (changed) m_plan.reset();
             m_planEpoch = detail::groupEpoch();
         }
         if (m_plan == nullptr) buildPlan();
@@ -296,7 +298,7 @@ bool CGrpRule::evalGroups(std::string& groupCode, const CGroupInstrument& inst, 
             detail::CPlanValue value;
             if (!stale && entry.program != nullptr &&
                 (intact || entry.program->functions().empty()) &&
-                entry.program->run(slots.values(), value)) {
+                entry.program->run(slots.values(), value, slots.allUsable())) {
                 in = detail::groupTruth(value);
                 decided = true;
             }

@@ -8,7 +8,6 @@
 #include <deque>
 #include <iostream>
 #include <new>
-#include <set>
 #include <sstream>
 #include <utility>
 #include <vector>
@@ -150,7 +149,7 @@ bool CXTreeNode::matchesCodes(CAttrLookup& lookup) const {
     // The attribute named like the rule code must carry the node's code.
     const boost::any* value = lookup.get(m_ruleCode);
     if (value == nullptr) return false;
-    if (const std::string* s = boost::any_cast<std::string>(value)) return *s == m_nodeCode;
+    if (const std::string* s = boost::any_cast<std::string>(value)) return sameCode(*s, m_nodeCode);
     if (const double* d = boost::any_cast<double>(value)) {
         return qvtlib::expr::doubleEqual(*d, m_nodeNum);
     }

@@ -165,7 +165,7 @@ class ZU_ZOZOV_EXPORT CXTreeNode : public qvtlib::common::CNode<CXTreeNode> {
         explicit CAttrLookup(const CGroupInstrument& inst)
             : m_inst(inst), m_rule(nullptr), m_value(nullptr) {}
         const boost::any* get(const std::string& ruleCode) {
-            if (m_rule == nullptr || *m_rule != ruleCode) {
+            if (m_rule == nullptr || (m_rule != &ruleCode && !sameCode(*m_rule, ruleCode))) {
                 m_rule = &ruleCode;
                 m_value = m_inst.findAttr(ruleCode);
             }
@@ -177,6 +177,12 @@ class ZU_ZOZOV_EXPORT CXTreeNode : public qvtlib::common::CNode<CXTreeNode> {
         const std::string* m_rule;
         const boost::any* m_value;
     };
+
+    // Equality of two codes, telling most unequal ones apart by length and
+    // last byte (sibling codes tend to share their first bytes).
+    static bool sameCode(const std::string& a, const std::string& b) {
+        return a.size() == b.size() && (a.empty() || (a.back() == b.back() && a == b));
+    }
 
     // isMatch with the attribute lookup shared between sibling nodes.
     bool isMatch(const CGroupInstrument& inst, CAttrLookup& lookup) const;

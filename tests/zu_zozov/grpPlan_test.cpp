@@ -4,6 +4,7 @@
 #include "zu_zozov/grpPlan.h"
 
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 #include <boost/make_shared.hpp>
 #include <cmath>
@@ -300,6 +301,48 @@ TEST(GrpPlan, FastAndGenericPathsAgreeOnRandomRulesAndInstruments) {
     }
     EXPECT_EQ(300, rules);
     qvt::ht::CGrpExprHelper::setHelperProvider(nullptr);
+}
+
+// Runs body on a thread with a 1 MiB stack.
+template <class Body>
+void onSmallStack(Body body) {
+    struct Call {
+        static void* run(void* arg) {
+            (*static_cast<Body*>(arg))();
+            return nullptr;
+        }
+    };
+    pthread_attr_t attr;
+    pthread_attr_init(&attr);
+    pthread_attr_setstacksize(&attr, 1 << 20);
+    pthread_t thread;
+    ASSERT_EQ(0, pthread_create(&thread, &attr, &Call::run, &body));
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attr);
+}
+
+TEST(GrpPlan, LongChainsAndDeepNestingRunOnASmallStack) {
+    std::string chain = "S == \"x0\"";
+    for (int i = 1; i < 100000; ++i) chain += " || S == \"x" + std::to_string(i) + "\"";
+    std::string nested = "S == \"x7\"";
+    for (int i = 0; i < 200; ++i) nested = "(N > 0 && " + nested + ")";
+    for (const std::string* text : {&chain, &nested}) {
+        CGroup group;
+        group.setCode("G");
+        group.setExpression(*text);
+        ASSERT_TRUE(group.buildExp());
+        CGroupInstrument hit;
+        hit.addAttr("S", std::string("x7"));
+        hit.addAttr("N", 1.0);
+        CGroupInstrument miss;
+        miss.addAttr("S", std::string("y"));
+        miss.addAttr("N", 1.0);
+        onSmallStack([&] {
+            EXPECT_TRUE(group.isInGroup(hit));
+            EXPECT_FALSE(group.isInGroup(miss));
+            EXPECT_TRUE(group.isInGroupGeneric(hit));
+        });
+    }
 }
 
 // A host's own function registered over a library one: the plans notice and
