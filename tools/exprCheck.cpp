@@ -2,6 +2,7 @@
 
 #include <map>
 #include <set>
+#include <typeinfo>
 
 #include "tools/encoding.h"
 #include "tools/sqliteProviders.h"
@@ -92,6 +93,35 @@ boost::any sampleOf(ColumnType type) {
     }
 }
 
+const char* typeName(const boost::any& sample) {
+    if (sample.empty()) return "no value";
+    if (sample.type() == typeid(std::string)) return "a string";
+    if (sample.type() == typeid(bool)) return "a bool";
+    return "a number";
+}
+
+// " (left: a string, right: a number)" for the operator at column, so the
+// author sees why the types do not fit; empty when that cannot be told.
+std::string operandTypes(const basic_node* root, int column, const CGrpData& data) {
+    std::string text;
+    forEachNode(root, [&](const basic_node* n) {
+        if (!text.empty() || !n->isOper() || n->getBegin().column != column || !n->getChild()) {
+            return;
+        }
+        const basic_node* left = n->getChild();
+        const basic_node* right = left->getNextSibling();
+        try {
+            text =
+                std::string(" (") + (right ? "left: " : "operand: ") + typeName(left->check(&data));
+            if (right) text += std::string(", right: ") + typeName(right->check(&data));
+            text += ")";
+        } catch (const qvtlib::expr::basic_except&) {
+            text.clear();
+        }
+    });
+    return text;
+}
+
 // The static type check, with types for the variables as said at the top of
 // the header.  True when it passes.
 bool typeCheck(const CGrpExpr& e, const CExprCheckOptions& options, CReporter& report) {
@@ -137,7 +167,8 @@ bool typeCheck(const CGrpExpr& e, const CExprCheckOptions& options, CReporter& r
                 }
             });
             if (retry) continue;
-            report.at(static_cast<std::size_t>(ex.getBegin().column - 1), gbkToUtf8(ex.what()));
+            report.at(static_cast<std::size_t>(ex.getBegin().column - 1),
+                      gbkToUtf8(ex.what()) + operandTypes(root, ex.getBegin().column, data));
             return false;
         }
     }
