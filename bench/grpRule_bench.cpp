@@ -14,6 +14,7 @@
 
 #include "zu_zozov/groupInstrument.h"
 #include "zu_zozov/grpData.h"
+#include "zu_zozov/grpDataDetail.h"
 #include "zu_zozov/grpRule.h"
 
 namespace {

@@ -1,11 +1,7 @@
 #include "common/errorInfo.h"
 
-#include "common/noCopy.h"
-
 namespace qvtlib {
 namespace common {
-
-CNoCopy::~CNoCopy() = default;
 
 CErrorInfo::CErrorInfo() : m_errStream(std::ios::in | std::ios::out) {}
 CErrorInfo::~CErrorInfo() = default;

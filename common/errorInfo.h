@@ -10,7 +10,7 @@
 #include <sstream>
 #include <string>
 
-#include "zu_zozov/export.h"
+#include "common/export.h"
 
 namespace qvtlib {
 namespace common {

@@ -48,27 +48,27 @@ namespace detail {
 class CGridWalk {
   public:
     // One table or one row being written.
-    struct Frame {
+    struct CFrame {
         table<tuple>* t;                         // the table, or null for a row
         tuple* r;                                // the row, when t is null
         table<tuple>::rows_type::iterator next;  // the table's next row
         std::size_t column;                      // the row's next column
     };
 
-    static Frame tableFrame(table<tuple>& t) {
-        Frame f = {&t, nullptr, t.m_rows.begin(), 0};
+    static CFrame tableFrame(table<tuple>& t) {
+        CFrame f = {&t, nullptr, t.m_rows.begin(), 0};
         return f;
     }
-    static Frame rowFrame(tuple& r) {
-        Frame f = {nullptr, &r, table<tuple>::rows_type::iterator(), 0};
+    static CFrame rowFrame(tuple& r) {
+        CFrame f = {nullptr, &r, table<tuple>::rows_type::iterator(), 0};
         return f;
     }
 
     // Writes what the frames stand for, the innermost first, each nested table
     // where its cell is: the output of recursive writes, with a heap stack.
-    static void run(std::vector<Frame>& stack, std::ostream& os) {
+    static void run(std::vector<CFrame>& stack, std::ostream& os) {
         while (!stack.empty()) {
-            Frame& f = stack.back();
+            CFrame& f = stack.back();
             if (f.t != nullptr) {
                 table<tuple>& t = *f.t;
                 if (!t.m_enabled) {
@@ -144,13 +144,13 @@ class CGridWalk {
 };
 
 std::ostream& writeTable(table<tuple>& t, std::ostream& os) {
-    std::vector<CGridWalk::Frame> stack(1, CGridWalk::tableFrame(t));
+    std::vector<CGridWalk::CFrame> stack(1, CGridWalk::tableFrame(t));
     CGridWalk::run(stack, os);
     return os;
 }
 
 std::ostream& writeRow(tuple& r, std::ostream& os) {
-    std::vector<CGridWalk::Frame> stack(1, CGridWalk::rowFrame(r));
+    std::vector<CGridWalk::CFrame> stack(1, CGridWalk::rowFrame(r));
     CGridWalk::run(stack, os);
     return os;
 }

@@ -28,7 +28,7 @@
 #include <string>
 #include <vector>
 
-#include "zu_zozov/export.h"
+#include "common/export.h"
 
 namespace qvtlib {
 namespace common {

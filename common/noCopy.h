@@ -4,7 +4,7 @@
 #ifndef ZU_ZOZOV_COMMON_NOCOPY_H
 #define ZU_ZOZOV_COMMON_NOCOPY_H
 
-#include "zu_zozov/export.h"
+#include "common/export.h"
 
 namespace qvtlib {
 namespace common {

@@ -33,7 +33,8 @@
 #include <vector>
 
 #include "common/grid.h"
-#include "zu_zozov/export.h"
+#include "common/export.h"
+#include "common/walker.h"
 
 namespace qvtlib {
 namespace common {
@@ -249,15 +250,7 @@ class CNode {
     // Appends p, its subtree and its following siblings in pre-order (a node,
     // then its children's subtrees, then its next sibling) to out.
     static void preOrder(T* p, std::vector<T*>& out) {
-        std::vector<T*> pending;
-        if (p) pending.push_back(p);
-        while (!pending.empty()) {
-            T* q = pending.back();
-            pending.pop_back();
-            out.push_back(q);
-            if (q->m_nextSibling) pending.push_back(q->m_nextSibling);
-            if (q->m_child) pending.push_back(q->m_child);
-        }
+        walkPreOrder(p, [&out](T* q) { out.push_back(q); });
     }
 
   private:
@@ -475,17 +468,10 @@ class CTree {
     bool checkCircle() const {
         if (!m_root) return true;
         std::unordered_set<const T*> seen;
-        std::vector<const T*> pending;
         seen.insert(m_root);
-        if (m_root->m_child) pending.push_back(m_root->m_child);
-        while (!pending.empty()) {
-            const T* q = pending.back();
-            pending.pop_back();
-            if (!seen.insert(q).second) return false;
-            if (q->m_nextSibling) pending.push_back(q->m_nextSibling);
-            if (q->m_child) pending.push_back(q->m_child);
-        }
-        return true;
+        return walkPreOrder(static_cast<const T*>(m_root->m_child), [&seen](const T* q) {
+            return seen.insert(q).second ? WALK_ON : WALK_STOP;
+        });
     }
 
     // Tabular dump: when r's table is enabled, the root into the empty-key row
@@ -503,15 +489,7 @@ class CTree {
     // siblings (and theirs).
     std::size_t count(const T* n) const {
         std::size_t total = 0;
-        std::vector<const T*> pending;
-        if (n) pending.push_back(n);
-        while (!pending.empty()) {
-            const T* q = pending.back();
-            pending.pop_back();
-            ++total;
-            if (q->m_nextSibling) pending.push_back(q->m_nextSibling);
-            if (q->m_child) pending.push_back(q->m_child);
-        }
+        walkPreOrder(n, [&total](const T*) { ++total; });
         return total;
     }
 
@@ -525,18 +503,12 @@ class CTree {
 template <class T>
 void CNode<T>::dump(tuple& r) const {
     if (!r.getOwner() || !r.getOwner()->isEnabled()) return;
-    std::vector<std::pair<const CNode*, tuple*> > pending;
-    pending.push_back(std::make_pair(this, &r));
-    while (!pending.empty()) {
-        const CNode* n = pending.back().first;
-        tuple* row = pending.back().second;
-        pending.pop_back();
-        tuple& key = n->dumpKey(row->subTable("node_attr"));
-        const std::size_t mark = pending.size();
-        for (const T* c = n->m_child; c; c = c->m_nextSibling)
-            pending.push_back(std::make_pair(c, &key));
-        std::reverse(pending.begin() + static_cast<std::ptrdiff_t>(mark), pending.end());
-    }
+    // The row each open node's key gave: its children's keys go there.
+    std::vector<tuple*> rows(1, &r);
+    walkSubtree(
+        this,
+        [&rows](const CNode* n) { rows.push_back(&n->dumpKey(rows.back()->subTable("node_attr"))); },
+        [&rows](const CNode*) { rows.pop_back(); });
 }
 
 }  // namespace common

@@ -27,10 +27,11 @@
 
 #include "common/errorInfo.h"
 #include "common/noCopy.h"
+#include "expr/anyAssign.h"
 #include "expr/data.h"
 #include "expr/exceptions.h"
 #include "expr/parser.h"
-#include "zu_zozov/export.h"
+#include "common/export.h"
 
 namespace qvtlib {
 namespace expr {
@@ -54,8 +55,6 @@ struct ErrorPos {
 namespace detail {
 // The head of the error text of a compile: "表达式 [" text "]:" in GBK.
 ZU_ZOZOV_EXPORT std::string compileErrorHead(const std::string& text);
-// Assigns src to dst, reusing dst's storage when both hold bool, double or int.
-ZU_ZOZOV_EXPORT void assignValue(boost::any& dst, const boost::any& src);
 }  // namespace detail
 
 template <typename Data, typename Resolver>

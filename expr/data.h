@@ -11,7 +11,7 @@
 #include <map>
 #include <string>
 
-#include "zu_zozov/export.h"
+#include "common/export.h"
 
 namespace qvtlib {
 namespace expr {

@@ -14,27 +14,6 @@ std::map<std::string, basic_function*>& getFuncMap() {
     return registry;
 }
 
-namespace detail {
-
-bool assignInPlace(boost::any& dst, const boost::any& src) {
-    const std::type_info& type = src.type();
-    if (dst.type() != type) return false;
-    if (type == typeid(std::string)) {
-        *boost::unsafe_any_cast<std::string>(&dst) = *boost::unsafe_any_cast<std::string>(&src);
-    } else if (type == typeid(double)) {
-        *boost::unsafe_any_cast<double>(&dst) = *boost::unsafe_any_cast<double>(&src);
-    } else if (type == typeid(bool)) {
-        *boost::unsafe_any_cast<bool>(&dst) = *boost::unsafe_any_cast<bool>(&src);
-    } else if (type == typeid(int)) {
-        *boost::unsafe_any_cast<int>(&dst) = *boost::unsafe_any_cast<int>(&src);
-    } else {
-        return false;
-    }
-    return true;
-}
-
-}  // namespace detail
-
 namespace {
 
 basic_function* findFunction(const std::string& name, const basic_node* node) {
@@ -45,9 +24,9 @@ basic_function* findFunction(const std::string& name, const basic_node* node) {
 
 // Empties the function's argument list when the call ends, also when the
 // function throws.
-struct ClearOnExit {
+struct CClearOnExit {
     const basic_function* f;
-    ~ClearOnExit() { f->clear(); }
+    ~CClearOnExit() { f->clear(); }
 };
 
 const std::size_t LOCAL_ARGS = 4;
@@ -80,7 +59,7 @@ const boost::any& CFunc::eval(const basic_node* node, const basic_data* data,
         if (!v.empty()) values[n++] = &v;  // unbound variables and placeholders do not reach f
     }
     f->clear();
-    ClearOnExit guard{f};
+    CClearOnExit guard{f};
     for (std::size_t i = 0; i < n; ++i) f->addParamValue(*values[i]);
     tmp = f->calcFunc(data);
     return tmp;

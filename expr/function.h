@@ -41,11 +41,12 @@
 #include <utility>
 #include <vector>
 
+#include "expr/anyAssign.h"
 #include "expr/data.h"
 #include "expr/exceptions.h"
 #include "expr/keys.h"
 #include "expr/value.h"
-#include "zu_zozov/export.h"
+#include "common/export.h"
 
 namespace qvtlib {
 namespace expr {
@@ -81,12 +82,6 @@ class ZU_ZOZOV_EXPORT basic_function {
 // up an unknown name with operator[] leaves a null entry under it.  One map
 // for the library and every host.
 ZU_ZOZOV_EXPORT std::map<std::string, basic_function*>& getFuncMap();
-
-namespace detail {
-// Assigns src into dst when both hold the same one of std::string, double,
-// bool or int, keeping dst's holder; returns false (dst untouched) otherwise.
-ZU_ZOZOV_EXPORT bool assignInPlace(boost::any& dst, const boost::any& src);
-}  // namespace detail
 
 // Base of a function class T.  The declaration is class-wide (one per T, in
 // the whole process); the argument values belong to the object.

@@ -5,6 +5,7 @@
 #include <limits>
 #include <sstream>
 
+#include "expr/anyAssign.h"
 #include "expr/data.h"
 #include "expr/exceptions.h"
 #include "expr/value.h"
@@ -32,11 +33,7 @@ const boost::any& boolValue(bool b) { return b ? trueValue() : falseValue(); }
 
 template <typename T>
 const boost::any& store(boost::any& out, T value) {
-    if (T* p = boost::any_cast<T>(&out)) {
-        *p = value;
-    } else {
-        out = value;
-    }
+    detail::assignTyped(out, value);
     return out;
 }
 

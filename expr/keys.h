@@ -17,7 +17,8 @@
 #include <string_view>
 
 #include "expr/node.h"
-#include "zu_zozov/export.h"
+#include "expr/value.h"
+#include "common/export.h"
 
 namespace qvtlib {
 namespace expr {
@@ -52,7 +53,7 @@ namespace detail {
 // comparison false.  Shared by the tree walk and the evaluation plans of the
 // grouping library, which must agree to the bit.
 inline bool compareNumbers(int code, double l, double r) {
-    const double tolerance = std::numeric_limits<double>::min();
+    const double tolerance = DOUBLE_TOLERANCE;
     switch (code) {
         case OP_LT:
             return r - l >= tolerance;

@@ -3,6 +3,7 @@
 #include <sstream>
 #include <vector>
 
+#include "common/walker.h"
 #include "expr/keys.h"
 
 namespace qvtlib {
@@ -87,16 +88,8 @@ void basic_node::insertAfter(basic_node* node) {
 }
 
 void destroyTree(basic_node* root) {
-    // Depth-first with an explicit stack: no recursion, whatever the depth.
-    std::vector<basic_node*> pending;
-    if (root) pending.push_back(root);
-    while (!pending.empty()) {
-        basic_node* n = pending.back();
-        pending.pop_back();
-        if (n->getNextSibling()) pending.push_back(n->getNextSibling());
-        if (n->getChild()) pending.push_back(n->getChild());
-        delete n;
-    }
+    // The walk reads a node's links before the node is deleted.
+    common::walkPreOrder(root, [](basic_node* n) { delete n; });
 }
 
 void resetSample(boost::any& sample) {
@@ -131,34 +124,16 @@ void writeLabel(std::ostream& out, const basic_node* n) {
 
 std::string treeString(const basic_node* node) {
     std::ostringstream out;
-    if (!node) return out.str();
-    // Each entry is either a node to print or a piece of punctuation.
-    struct Item {
-        const basic_node* node;
-        const char* text;
-    };
-    std::vector<Item> pending;
-    std::vector<const basic_node*> children;
-    pending.push_back(Item{node, nullptr});
-    while (!pending.empty()) {
-        Item item = pending.back();
-        pending.pop_back();
-        if (!item.node) {
-            out << item.text;
-            continue;
-        }
-        const basic_node* n = item.node;
-        writeLabel(out, n);
-        if (!n->getChild()) continue;
-        out << '(';
-        children.clear();
-        for (const basic_node* c = n->getChild(); c; c = c->getNextSibling()) children.push_back(c);
-        pending.push_back(Item{nullptr, ")"});
-        for (std::size_t i = children.size(); i-- > 0;) {
-            pending.push_back(Item{children[i], nullptr});
-            if (i > 0) pending.push_back(Item{nullptr, ","});
-        }
-    }
+    common::walkSubtree(
+        node,
+        [&out](const basic_node* n) {
+            writeLabel(out, n);
+            if (n->getChild()) out << '(';
+        },
+        [&out, node](const basic_node* n) {
+            if (n->getChild()) out << ')';
+            if (n != node && n->getNextSibling()) out << ',';
+        });
     return out.str();
 }
 

@@ -16,7 +16,7 @@
 #include <string>
 
 #include "expr/token.h"
-#include "zu_zozov/export.h"
+#include "common/export.h"
 
 namespace qvtlib {
 namespace expr {

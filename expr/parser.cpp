@@ -4,6 +4,7 @@
 #include <sstream>
 #include <vector>
 
+#include "common/walker.h"
 #include "expr/exceptions.h"
 
 // Rules off the recursion path stay out of line, so that the frames that
@@ -338,15 +339,9 @@ ZU_ZOZOV_NOINLINE void CExpParser::checkMissingOperator() {
 }
 
 bool CExpParser::getVarbNames(std::set<std::string>& names, basic_node* from) const {
-    std::vector<const basic_node*> pending;
-    if (from) pending.push_back(from);
-    while (!pending.empty()) {
-        const basic_node* n = pending.back();
-        pending.pop_back();
+    common::walkPreOrder(static_cast<const basic_node*>(from), [&names](const basic_node* n) {
         if (n->isVarb()) names.insert(static_cast<const CVarb&>(n->getKey()).getName());
-        if (n->getNextSibling()) pending.push_back(n->getNextSibling());
-        if (n->getChild()) pending.push_back(n->getChild());
-    }
+    });
     return true;
 }
 

@@ -34,7 +34,7 @@
 #include "expr/node.h"
 #include "expr/scanner.h"
 #include "expr/token.h"
-#include "zu_zozov/export.h"
+#include "common/export.h"
 
 namespace qvtlib {
 namespace expr {
@@ -74,10 +74,10 @@ class ZU_ZOZOV_EXPORT CExpParser : public CExpParser_base, public CParseTree<bas
     bool getVarbNames(std::set<std::string>& names, basic_node* from) const;
 
   private:
-    struct NodeDeleter {
+    struct CNodeDeleter {
         void operator()(basic_node* n) const { destroyTree(n); }
     };
-    typedef std::unique_ptr<basic_node, NodeDeleter> NodePtr;
+    typedef std::unique_ptr<basic_node, CNodeDeleter> NodePtr;
     class NestingGuard;
     class GuessGuard;
 

@@ -14,9 +14,9 @@ const int END = -1;
 
 // Bytes that may appear in an identifier: everything but blanks, line breaks,
 // the double quote and the operator characters.
-struct IdentTable {
+struct CIdentTable {
     bool allowed[256];
-    IdentTable() {
+    CIdentTable() {
         for (bool& b : allowed) b = true;
         const char excluded[] = "\t\n\r \"!&()*+,-/<=>|~";
         for (const char* p = excluded; *p; ++p) allowed[static_cast<unsigned char>(*p)] = false;
@@ -24,7 +24,7 @@ struct IdentTable {
 };
 
 bool isIdentChar(int c) {
-    static const IdentTable table;
+    static const CIdentTable table;
     return c >= 0 && table.allowed[c];
 }
 

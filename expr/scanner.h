@@ -18,7 +18,7 @@
 #include <istream>
 
 #include "expr/token.h"
-#include "zu_zozov/export.h"
+#include "common/export.h"
 
 namespace qvtlib {
 namespace expr {

@@ -46,7 +46,7 @@ double toDouble(const boost::any& v) {
 }
 
 bool doubleEqual(double a, double b) {
-    return std::fabs(a - b) < std::numeric_limits<double>::min();
+    return std::fabs(a - b) < DOUBLE_TOLERANCE;
 }
 
 }  // namespace expr

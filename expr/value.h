@@ -10,8 +10,9 @@
 #define ZU_ZOZOV_EXPR_VALUE_H
 
 #include <boost/any.hpp>
+#include <limits>
 
-#include "zu_zozov/export.h"
+#include "common/export.h"
 
 namespace qvtlib {
 namespace expr {
@@ -32,6 +33,12 @@ ZU_ZOZOV_EXPORT bool tryToDouble(const boost::any& v, double& out);
 // std::exception whose what() is "failed conversion from non-support type to
 // double.".
 ZU_ZOZOV_EXPORT double toDouble(const boost::any& v);
+
+// The tolerance of every numeric comparison of the library: numbers that
+// differ by less (the smallest normalised double) are equal, and a number
+// counts as zero below it.  The tree walk, the evaluation plans, the groups
+// and the tree nodes must agree on it to the bit.
+constexpr double DOUBLE_TOLERANCE = std::numeric_limits<double>::min();
 
 // True when |a - b| is below the smallest normalised double; false when either
 // operand is NaN.

@@ -25,7 +25,7 @@
 
 #include <functional>
 
-#include "zu_zozov/export.h"
+#include "common/export.h"
 
 namespace zAZir4 {
 

@@ -35,7 +35,7 @@
 #include <xercesc/dom/DOMNodeFilter.hpp>
 
 #include "xml/xmlString.h"
-#include "zu_zozov/export.h"
+#include "common/export.h"
 
 namespace vODodi {
 namespace XML {

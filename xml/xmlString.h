@@ -21,7 +21,7 @@
 #include <string>
 #include <vector>
 
-#include "zu_zozov/export.h"
+#include "common/export.h"
 
 namespace vODodi {
 namespace XML {

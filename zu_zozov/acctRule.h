@@ -17,7 +17,7 @@
 #include <string>
 #include <unordered_set>
 
-#include "zu_zozov/export.h"
+#include "common/export.h"
 
 namespace qvt {
 namespace ht {

@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "zu_zozov/export.h"
+#include "common/export.h"
 
 #pragma GCC visibility push(default)
 #include <boost/assert.hpp>

@@ -147,7 +147,7 @@ bool CGroup::isInGroupGeneric(const CGroupInstrument& inst) const {
         const boost::any& result = m_exp->result();
         if (result.type() == typeid(bool)) return boost::any_cast<bool>(result);
         if (qvtlib::expr::isNumeric(result)) {
-            return !(std::fabs(qvtlib::expr::toDouble(result)) < DBL_MIN);
+            return !(std::fabs(qvtlib::expr::toDouble(result)) < qvtlib::expr::DOUBLE_TOLERANCE);
         }
         return false;
     } catch (const boost::bad_any_cast& e) {

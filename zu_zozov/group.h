@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "zu_zozov/export.h"
+#include "common/export.h"
 #include "zu_zozov/grpData.h"
 
 namespace qvt {

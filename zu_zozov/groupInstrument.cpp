@@ -1,4 +1,5 @@
 #include "zu_zozov/groupInstrument.h"
+#include "zu_zozov/groupInstrumentDetail.h"
 
 #include <sstream>
 #include <typeinfo>
@@ -66,12 +67,6 @@ namespace {
 
 const char LOGGER[] = "CGroupInstrument";
 
-// The text for an attribute the record does not hold.
-const std::string& xother() {
-  static const std::string text("xother");
-  return text;
-}
-
 template <class T>
 std::string streamed(const boost::any& value) {
   std::stringstream out;
@@ -132,12 +127,12 @@ const boost::any* CGroupInstrument::findAttr(const std::string& name) const {
 
 std::string CGroupInstrument::getAttributeAsString(const std::string& name) const {
   const auto found = m_attrs.find(name);
-  if (found == m_attrs.end()) return xother();
+  if (found == m_attrs.end()) return detail::xother();
   try {
     return attrToString(found->second);
   } catch (const boost::bad_any_cast& e) {
     detail::logAttributeReadFailure(name, e.what());
-    return xother();
+    return detail::xother();
   }
 }
 

@@ -28,7 +28,7 @@
 #include <string>
 
 #include "xml/domXMLCore.h"
-#include "zu_zozov/export.h"
+#include "common/export.h"
 
 namespace qvt {
 namespace ht {
@@ -181,11 +181,6 @@ class ZU_ZOZOV_EXPORT CGroupInstrument {
   std::string m_mType;
   std::string m_acctCode;
 };
-
-namespace detail {
-// Writes the record of a failed attribute read of getAttributeAsString.
-ZU_ZOZOV_EXPORT void logAttributeReadFailure(const std::string& name, const char* what);
-}  // namespace detail
 
 }  // namespace ht
 }  // namespace qvt

@@ -3,9 +3,12 @@
 #include <map>
 #include <typeinfo>
 
+#include "expr/anyAssign.h"
 #include "expr/function.h"
 #include "zu_zozov/groupInstrument.h"
+#include "zu_zozov/grpDataDetail.h"
 #include "zu_zozov/grpExpr.h"
+#include "zu_zozov/grpExprDetail.h"
 
 namespace qvt {
 namespace ht {
@@ -15,54 +18,6 @@ namespace {
 // Set once the group functions are in the registry (cleared again when the
 // registration throws, so the next CGrpData retries).
 bool g_functionsRegistered = false;
-
-// The process-wide instance of one group function class, constructed on first
-// use (a constructor that throws is tried again on the next use).
-template <class Func>
-Func& functionInstance() {
-    static Func instance;
-    return instance;
-}
-
-template <class Func>
-void registerFunction(Func& func) {
-    qvtlib::expr::getFuncMap()[func.funcName()] = &func;
-}
-
-// Assigns value into slot.  When both hold the same common type the content
-// is assigned in place, which keeps slot's holder (and a string's buffer)
-// instead of allocating a new one for every instrument.
-void assignValue(boost::any& slot, const boost::any& value) {
-    const std::type_info& type = value.type();
-    if (slot.type() == type) {
-        if (type == typeid(std::string)) {
-            *boost::unsafe_any_cast<std::string>(&slot) =
-                *boost::unsafe_any_cast<std::string>(&value);
-            return;
-        }
-        if (type == typeid(double)) {
-            *boost::unsafe_any_cast<double>(&slot) = *boost::unsafe_any_cast<double>(&value);
-            return;
-        }
-        if (type == typeid(int)) {
-            *boost::unsafe_any_cast<int>(&slot) = *boost::unsafe_any_cast<int>(&value);
-            return;
-        }
-        if (type == typeid(bool)) {
-            *boost::unsafe_any_cast<bool>(&slot) = *boost::unsafe_any_cast<bool>(&value);
-            return;
-        }
-    }
-    slot = value;
-}
-
-void assignString(boost::any& slot, const std::string& text) {
-    if (std::string* held = boost::any_cast<std::string>(&slot)) {
-        *held = text;
-    } else {
-        slot = text;
-    }
-}
 
 // The three fixed fields bound by the strict binding, in ascending name order.
 enum FixedField { FIXED_A_TYPE, FIXED_I_CODE, FIXED_M_TYPE, FIXED_COUNT };
@@ -81,13 +36,13 @@ const std::string& fixedName(int field) {
 void assignFixed(boost::any& slot, const CGroupInstrument& inst, int field) {
     switch (field) {
         case FIXED_A_TYPE:
-            assignString(slot, inst.aTypeRef());
+            qvtlib::expr::detail::assignTyped<std::string>(slot, inst.aTypeRef());
             break;
         case FIXED_I_CODE:
-            assignString(slot, inst.iCodeRef());
+            qvtlib::expr::detail::assignTyped<std::string>(slot, inst.iCodeRef());
             break;
         default:
-            assignString(slot, inst.mTypeRef());
+            qvtlib::expr::detail::assignTyped<std::string>(slot, inst.mTypeRef());
             break;
     }
 }
@@ -95,9 +50,9 @@ void assignFixed(boost::any& slot, const CGroupInstrument& inst, int field) {
 // Refills a map in ascending key order, keeping the nodes of keys that stay:
 // entries whose keys are passed over are erased, new keys are inserted at the
 // cursor.  finish() erases whatever is left after the last key.
-class StoreFiller {
+class CStoreFiller {
   public:
-    explicit StoreFiller(std::map<std::string, boost::any>& values)
+    explicit CStoreFiller(std::map<std::string, boost::any>& values)
         : m_values(values), m_cursor(values.begin()) {}
 
     // The slot of key.  REQUIRES: keys ascending across calls.
@@ -130,11 +85,11 @@ std::string missingAttributeMessage(const std::string& name) {
 // (sorted) attribute map forward, so each look-up usually costs one
 // comparison; after a few steps without reaching the name it falls back to a
 // tree search, so instruments with many attributes stay logarithmic.
-class AttrCursor {
+class CAttrCursor {
   public:
     typedef std::map<std::string, boost::any> Attrs;
 
-    explicit AttrCursor(const Attrs& attrs) : m_attrs(attrs), m_cursor(attrs.begin()) {}
+    explicit CAttrCursor(const Attrs& attrs) : m_attrs(attrs), m_cursor(attrs.begin()) {}
 
     // The value of name, or null.  REQUIRES: names ascending across calls.
     const boost::any* find(const std::string& name) {
@@ -162,27 +117,6 @@ class AttrCursor {
 
 namespace detail {
 
-void registerGroupFunctions() {
-    // Construct every instance first (each fills its class-wide declaration),
-    // then register them, both in this order.
-    CGrpFunc_inSql& inSql = functionInstance<CGrpFunc_inSql>();
-    CGrpFunc_inColl& inColl = functionInstance<CGrpFunc_inColl>();
-    CGrpFunc_ascPerc& ascPerc = functionInstance<CGrpFunc_ascPerc>();
-    CGrpFunc_descPerc& descPerc = functionInstance<CGrpFunc_descPerc>();
-    CGrpFunc_ascCount& ascCount = functionInstance<CGrpFunc_ascCount>();
-    CGrpFunc_descCount& descCount = functionInstance<CGrpFunc_descCount>();
-    CGrpFunc_inPool& inPool = functionInstance<CGrpFunc_inPool>();
-    CGrpFunc_substr& substr = functionInstance<CGrpFunc_substr>();
-    registerFunction(inSql);
-    registerFunction(inColl);
-    registerFunction(ascPerc);
-    registerFunction(descPerc);
-    registerFunction(ascCount);
-    registerFunction(descCount);
-    registerFunction(inPool);
-    registerFunction(substr);
-}
-
 std::set<std::string> collectVarbNames(const CGrpExpr& expr) {
     std::set<std::string> names;
     const auto* parser = expr.getParser();
@@ -203,14 +137,14 @@ CGrpBindPlan::CGrpBindPlan(const std::set<std::string>& varbNames)
     std::set<std::string>::const_iterator name = varbNames.begin();
     while (fixed != FIXED_COUNT || name != varbNames.end()) {
         if (name == varbNames.end() || (fixed != FIXED_COUNT && fixedName(fixed) < *name)) {
-            m_keys.push_back(Key{fixedName(fixed), fixed, false});
+            m_keys.push_back(CKey{fixedName(fixed), fixed, false});
             ++fixed;
         } else if (fixed != FIXED_COUNT && fixedName(fixed) == *name) {
-            m_keys.push_back(Key{*name, fixed, true});
+            m_keys.push_back(CKey{*name, fixed, true});
             ++fixed;
             ++name;
         } else {
-            m_keys.push_back(Key{*name, -1, true});
+            m_keys.push_back(CKey{*name, -1, true});
             ++name;
         }
     }
@@ -238,14 +172,14 @@ bool CGrpData::prepare(const CGroupInstrument& inst, const CGrpExpr& expr) {
 
 bool CGrpData::prepare(const CGroupInstrument& inst, const CGrpExpr& expr,
                        const CGrpBindPlan& plan) {
-    AttrCursor attrs(inst.getAttrs());
-    StoreFiller filler(m_values);
+    CAttrCursor attrs(inst.getAttrs());
+    CStoreFiller filler(m_values);
     bool result = true;
-    for (const CGrpBindPlan::Key& key : plan.m_keys) {
+    for (const CGrpBindPlan::CKey& key : plan.m_keys) {
         if (key.isVarb) {
             // A named attribute wins over a fixed field of the same name.
             if (const boost::any* found = attrs.find(key.name)) {
-                assignValue(filler.slot(key.name), *found);
+                qvtlib::expr::detail::assignValue(filler.slot(key.name), *found);
                 continue;
             }
         }

@@ -27,17 +27,14 @@
 #include <string>
 #include <vector>
 
+#include "common/export.h"
 #include "expr/baseExpr.h"
-#include "zu_zozov/export.h"
+#include "zu_zozov/grpExpr.h"
 
 namespace qvt {
 namespace ht {
 
 class CGroupInstrument;
-class CGrpData;
-
-// The expression object of the grouping library.
-typedef qvtlib::expr::CBaseExpr<CGrpData, qvtlib::expr::CBaseResolver> CGrpExpr;
 
 // The variables of one compiled expression, arranged once for the strict
 // binding that runs for every instrument: the keys the store can hold (the
@@ -55,12 +52,12 @@ class ZU_ZOZOV_EXPORT CGrpBindPlan {
 
   private:
     friend class CGrpData;
-    struct Key {
+    struct CKey {
         std::string name;
         int fixedField;  // which fixed field binds this key, or -1
         bool isVarb;     // the expression uses this name
     };
-    std::vector<Key> m_keys;
+    std::vector<CKey> m_keys;
     std::vector<std::string> m_varbNames;
 };
 
@@ -96,33 +93,6 @@ class ZU_ZOZOV_EXPORT CGrpData : public qvtlib::expr::basic_data {
     // instrument after instrument allocates next to nothing.
     bool prepare(const CGroupInstrument& inst, const CGrpExpr& expr, const CGrpBindPlan& plan);
 };
-
-namespace detail {
-
-// Runs action unless done is set.  done is set before action runs and cleared
-// again when action throws (the exception passes on), so a failed run is
-// retried by the next call.
-template <class Action>
-void runOnceRetrying(bool& done, Action&& action) {
-    if (done) return;
-    done = true;
-    try {
-        action();
-    } catch (...) {
-        done = false;
-        throw;
-    }
-}
-
-// Registers the eight group functions in the function registry, constructing
-// their process-wide instances on first use.  Called by the first CGrpData.
-ZU_ZOZOV_EXPORT void registerGroupFunctions();
-
-// The variable names of expr's parse tree, ascending, each once; empty when
-// expr has no parser or no tree.
-ZU_ZOZOV_EXPORT std::set<std::string> collectVarbNames(const CGrpExpr& expr);
-
-}  // namespace detail
 
 }  // namespace ht
 }  // namespace qvt

@@ -1,4 +1,5 @@
 #include "zu_zozov/grpExpr.h"
+#include "zu_zozov/grpExprDetail.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -7,6 +8,7 @@
 #include <typeinfo>
 #include <vector>
 
+#include "expr/function.h"
 #include "expr/value.h"
 #include "log/logSite.h"
 
@@ -75,6 +77,19 @@ bool anyItem(const std::string& list, Match match) {
     }
 }
 
+// The process-wide instance of one group function class, constructed on first
+// use (a constructor that throws is tried again on the next use).
+template <class Func>
+Func& functionInstance() {
+    static Func instance;
+    return instance;
+}
+
+template <class Func>
+void registerFunction(Func& func) {
+    qvtlib::expr::getFuncMap()[func.funcName()] = &func;
+}
+
 }  // namespace
 
 namespace detail {
@@ -105,6 +120,27 @@ std::vector<std::string_view> inCollTextItems(const std::string& list) {
 std::uint32_t substrCount(double d) {
     if (!(d > -2147483649.0 && d < 2147483648.0)) return 0x80000000u;
     return static_cast<std::uint32_t>(static_cast<std::int32_t>(d));
+}
+
+void registerGroupFunctions() {
+    // Construct every instance first (each fills its class-wide declaration),
+    // then register them, both in this order.
+    CGrpFunc_inSql& inSql = functionInstance<CGrpFunc_inSql>();
+    CGrpFunc_inColl& inColl = functionInstance<CGrpFunc_inColl>();
+    CGrpFunc_ascPerc& ascPerc = functionInstance<CGrpFunc_ascPerc>();
+    CGrpFunc_descPerc& descPerc = functionInstance<CGrpFunc_descPerc>();
+    CGrpFunc_ascCount& ascCount = functionInstance<CGrpFunc_ascCount>();
+    CGrpFunc_descCount& descCount = functionInstance<CGrpFunc_descCount>();
+    CGrpFunc_inPool& inPool = functionInstance<CGrpFunc_inPool>();
+    CGrpFunc_substr& substr = functionInstance<CGrpFunc_substr>();
+    registerFunction(inSql);
+    registerFunction(inColl);
+    registerFunction(ascPerc);
+    registerFunction(descPerc);
+    registerFunction(ascCount);
+    registerFunction(descCount);
+    registerFunction(inPool);
+    registerFunction(substr);
 }
 
 }  // namespace detail

@@ -31,13 +31,21 @@
 #include <string_view>
 #include <vector>
 
+#include "common/export.h"
+#include "expr/baseExpr.h"
 #include "expr/data.h"
 #include "expr/function.h"
-#include "zu_zozov/export.h"
 #include "zu_zozov/htGroupData.h"
 
 namespace qvt {
 namespace ht {
+
+class CGrpData;
+
+// The expression object of the grouping library: the engine's expression
+// object with CGrpData (grpData.h) as its variable store.
+typedef qvtlib::expr::CBaseExpr<CGrpData, qvtlib::expr::CBaseResolver> CGrpExpr;
+
 class CGrpFunc_inSql;
 class CGrpFunc_inColl;
 class CGrpFunc_inPool;
@@ -200,26 +208,6 @@ class ZU_ZOZOV_EXPORT CGrpFunc_substr : public qvtlib::expr::CBaseFunc<CGrpFunc_
     std::string getDeclareInfo() const override;
     boost::any calcFunc(const qvtlib::expr::basic_data* data) const override;
 };
-
-namespace detail {
-
-// The matching rules of inColl and substr, shared by the functions and the
-// evaluation plans (grpPlan.h), which must answer exactly as they do.
-
-// inColl of a text value: some comma-separated item of list, stripped of
-// leading and trailing spaces, equals value byte for byte.
-ZU_ZOZOV_EXPORT bool inCollHoldsText(const std::string& list, std::string_view value);
-// inColl of a number: some item of list, converted as by atof, equals value.
-ZU_ZOZOV_EXPORT bool inCollHoldsNumber(const std::string& list, double value);
-// The items of list as inCollHoldsText compares them (stripped, empty items
-// included), as views into list, in list order.
-ZU_ZOZOV_EXPORT std::vector<std::string_view> inCollTextItems(const std::string& list);
-// A substr position or length: d truncated toward zero as an unsigned 32-bit
-// count (negative integers wrap; values beyond the int range and NaN give the
-// count of the int minimum).
-ZU_ZOZOV_EXPORT std::uint32_t substrCount(double d);
-
-}  // namespace detail
 
 }  // namespace ht
 }  // namespace qvt

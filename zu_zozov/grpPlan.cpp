@@ -13,6 +13,7 @@
 #include "expr/value.h"
 #include "zu_zozov/groupInstrument.h"
 #include "zu_zozov/grpExpr.h"
+#include "zu_zozov/grpExprDetail.h"
 
 namespace qvt {
 namespace ht {

@@ -60,8 +60,10 @@
 #include <string_view>
 #include <vector>
 
-#include "zu_zozov/export.h"
+#include "common/export.h"
+#include "expr/value.h"
 #include "zu_zozov/grpData.h"
+#include "zu_zozov/grpDataDetail.h"
 
 namespace qvtlib {
 namespace expr {
@@ -110,7 +112,7 @@ enum CPlanBinding {
 
 // The slot values of one instrument for a sorted list of variable names.
 // Per-call scratch; small lists need no heap.
-class ZU_ZOZOV_EXPORT CPlanSlots {
+class CPlanSlots {
   public:
     CPlanSlots() : m_values(m_inline) {}
     CPlanSlots(const CPlanSlots&) = delete;
@@ -141,9 +143,9 @@ struct CPlanFunction {
 typedef std::vector<CPlanFunction> CPlanFunctions;
 
 // True when the function registry holds every one of functions.
-ZU_ZOZOV_EXPORT bool functionsIntact(const CPlanFunctions& functions);
+bool functionsIntact(const CPlanFunctions& functions);
 
-class ZU_ZOZOV_EXPORT CGrpProgram {
+class CGrpProgram {
   public:
     // The program of expr's parse tree over slots named slotNames (ascending;
     // it must name every variable of the tree).  Null when expr is not
@@ -230,7 +232,7 @@ inline bool groupTruth(const CPlanValue& value) {
         case CPlanValue::INT:
         case CPlanValue::DOUBLE:
         case CPlanValue::NUMBER:
-            return !(std::fabs(value.num) < DBL_MIN);
+            return !(std::fabs(value.num) < qvtlib::expr::DOUBLE_TOLERANCE);
         default:
             return false;
     }
@@ -243,7 +245,7 @@ inline bool nodeTruth(const CPlanValue& value) {
         case CPlanValue::INT:
         case CPlanValue::DOUBLE:
         case CPlanValue::NUMBER:
-            return value.num >= DBL_MIN;
+            return value.num >= qvtlib::expr::DOUBLE_TOLERANCE;
         default:
             return false;
     }
@@ -260,7 +262,7 @@ struct CGroupPlan {
 // variables, in the order evalGroup tries the groups.  Built from the groups
 // as they are; a group changed since (CGroup::planVersion) answers through
 // the generic path.
-struct ZU_ZOZOV_EXPORT CRulePlan {
+struct CRulePlan {
     struct CEntry {
         const void* group;  // the CGroup, for identity only
         unsigned version;
@@ -292,8 +294,8 @@ struct ZU_ZOZOV_EXPORT CRulePlan {
 
 // Changes whenever any group anywhere is recompiled or assigned, so that a
 // rule can tell cheaply that its plan may be out of date.
-ZU_ZOZOV_EXPORT unsigned groupEpoch();
-ZU_ZOZOV_EXPORT void bumpGroupEpoch();
+unsigned groupEpoch();
+void bumpGroupEpoch();
 
 }  // namespace detail
 }  // namespace ht

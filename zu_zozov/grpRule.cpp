@@ -9,6 +9,7 @@
 #include "xml/domXMLCore.h"
 #include "xml/xmlString.h"
 #include "zu_zozov/group.h"
+#include "zu_zozov/groupInstrumentDetail.h"
 #include "zu_zozov/groupInstrument.h"
 #include "zu_zozov/grpPlan.h"
 #include "zu_zozov/htGroupData.h"
@@ -21,7 +22,6 @@ namespace ht {
 namespace {
 
 const char LOGGER[] = "CGrpRule";
-const char XOTHER[] = "xother";
 const char TAG_GROUP[] = "Group";
 const char ATTR_CODE[] = "Code";
 const char ATTR_NAME[] = "Name";
@@ -143,7 +143,7 @@ CGroup* CGrpRule::getGroup(const std::string& code) {
 bool CGrpRule::init(const std::string& xml) {
     vODodi::XML::CDomXMLCore doc;
     if (!doc.input(xml)) return false;
-    vODodi::XML::CDomXMLCoreWalker walker = doc.root(0xFFFF, nullptr, false);
+    vODodi::XML::CDomXMLCoreWalker walker = doc.root(xercesc::DOMNodeFilter::SHOW_ALL, nullptr, false);
     xercesc::DOMNode* root = walker.getCur();
     if (root == nullptr) return false;
 
@@ -246,7 +246,7 @@ bool CGrpRule::evalGroupGeneric(std::string& groupCode, const CGroupInstrument& 
 }
 
 bool CGrpRule::evalGroups(std::string& groupCode, const CGroupInstrument& inst, bool generic) {
-    groupCode = XOTHER;
+    groupCode = detail::xother();
     try {
         if (m_type == GROUP_PROPERTY) {
             groupCode = inst.getAttributeAsString(m_property);
@@ -316,11 +316,11 @@ bool CGrpRule::evalGroups(std::string& groupCode, const CGroupInstrument& inst, 
         }
         return true;
     } catch (const std::exception& e) {
-        groupCode = XOTHER;
+        groupCode = detail::xother();
         ZU_ZOZOV_LOG(zAZir4::LEVEL_ERROR, LOGGER,
                      "分组规则(" << m_code << ") 计算分组错误:" << e.what());
     } catch (...) {
-        groupCode = XOTHER;
+        groupCode = detail::xother();
         ZU_ZOZOV_LOG(zAZir4::LEVEL_ERROR, LOGGER,
                      "分组规则(" << m_code << ") 计算分组错误,未知原因!");
     }

@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "zu_zozov/acctRule.h"
-#include "zu_zozov/export.h"
+#include "common/export.h"
 #include "zu_zozov/propDic.h"
 
 namespace qvtlib {

@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "zu_zozov/export.h"
+#include "common/export.h"
 
 namespace qvt {
 namespace ht {

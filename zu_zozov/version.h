@@ -2,7 +2,7 @@
 #ifndef ZU_ZOZOV_VERSION_H
 #define ZU_ZOZOV_VERSION_H
 
-#include "zu_zozov/export.h"
+#include "common/export.h"
 
 namespace qvt {
 namespace ht {

@@ -12,7 +12,7 @@
 #include <map>
 #include <string>
 
-#include "zu_zozov/export.h"
+#include "common/export.h"
 #include "zu_zozov/xProp.h"
 
 namespace qvt {

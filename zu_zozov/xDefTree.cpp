@@ -3,6 +3,7 @@
 #include <iostream>
 #include <vector>
 
+#include "common/walker.h"
 #include "xml/domXMLCore.h"
 
 namespace qvt {
@@ -83,9 +84,6 @@ const std::string CXDefTree::ATTR_NAME = "Name";
 namespace {
 const char* const MSG_DOC_EMPTY = "The xml document is empty.";
 const char* const MSG_BUILD_FAILED = "Build tree failed.";
-// Node type 1: the cursor sees elements only.
-const unsigned short ELEMENT_NODE_TYPE = 1;
-const unsigned long SHOW_ALL_MASK = 0xFFFF;
 }  // namespace
 
 CXDefTree::CXDefTree() {}
@@ -94,7 +92,8 @@ CXDefTree::~CXDefTree() {}
 
 bool CXDefTree::build(const CDomXMLCore& doc) {
   if (doc.empty()) return true;
-  CDomXMLCoreWalker cursor = doc.root(SHOW_ALL_MASK, new CDomXMLCoreFilter(ELEMENT_NODE_TYPE, true), false);
+  CDomXMLCoreWalker cursor = doc.root(xercesc::DOMNodeFilter::SHOW_ALL,
+                                     new CDomXMLCoreFilter(xercesc::DOMNode::ELEMENT_NODE, true), false);
   return buildFrom(cursor);
 }
 
@@ -197,15 +196,8 @@ bool CXDefTree::toXML(CDomXMLCore& /*doc*/) { return false; }
 
 bool CXDefTree::getRuleCodes(std::set<std::string>& codes) {
   codes.clear();
-  std::vector<const CXTreeDefNode*> pending;
-  if (getRoot() != nullptr) pending.push_back(getRoot());
-  while (!pending.empty()) {
-    const CXTreeDefNode* node = pending.back();
-    pending.pop_back();
-    codes.insert(node->getCode());
-    if (node->getNextSibling() != nullptr) pending.push_back(node->getNextSibling());
-    if (node->getChild() != nullptr) pending.push_back(node->getChild());
-  }
+  qvtlib::common::walkPreOrder(static_cast<const CXTreeDefNode*>(getRoot()),
+                               [&codes](const CXTreeDefNode* node) { codes.insert(node->getCode()); });
   return true;
 }
 

@@ -34,7 +34,7 @@
 
 #include "common/errorInfo.h"
 #include "common/tree.h"
-#include "zu_zozov/export.h"
+#include "common/export.h"
 
 namespace vODodi {
 namespace XML {

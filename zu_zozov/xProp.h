@@ -18,7 +18,7 @@
 #include <string>
 #include <utility>
 
-#include "zu_zozov/export.h"
+#include "common/export.h"
 
 namespace qvt {
 namespace ht {

@@ -16,11 +16,13 @@
 #include <utility>
 #include <vector>
 
+#include "common/walker.h"
 #include "expr/value.h"
 #include "log/logSite.h"
 #include "xml/xmlString.h"
 #include "zu_zozov/acctRule.h"
 #include "zu_zozov/group.h"
+#include "zu_zozov/groupInstrumentDetail.h"
 #include "zu_zozov/grpPlan.h"
 #include "zu_zozov/grpRule.h"
 #include "zu_zozov/htGroupData.h"
@@ -30,18 +32,10 @@ namespace ht {
 
 namespace {
 
-const std::string XOTHER = "xother";
 const std::string TAG_XNODE = "XNode";
 const std::string TAG_XTREE = "XTree";
 const std::string TAG_GROUP = "Group";
 const std::string TAG_ACCT = "Acct";
-const std::string TAG_GROUP_RULE = "GroupRule";
-const std::string TAG_ACCT_RULE = "AcctRule";
-const std::string TYPE_GROUP_TREE = "GroupTree";
-const std::string TYPE_ACCT_TREE = "AcctTree";
-const std::string TYPE_PORT_TREE = "PortTree";
-const std::string TYPE_GROUP_RULE_TREE = "GroupRuleTree";
-const std::string TYPE_ACCT_RULE_TREE = "AcctRuleTree";
 const std::string ATTR_RULE_CODE = "RuleCode";
 const std::string ATTR_NODE_CODE = "NodeCode";
 const std::string ATTR_NAME = "Name";
@@ -50,8 +44,8 @@ const std::string ATTR_TYPE = "Type";
 const char* const LOGGER = "CXTree";
 
 bool isTreeType(const std::string& tag) {
-    return tag == TYPE_GROUP_TREE || tag == TYPE_ACCT_TREE || tag == TYPE_PORT_TREE ||
-           tag == TYPE_GROUP_RULE_TREE || tag == TYPE_ACCT_RULE_TREE;
+    return tag == CXDefTree::GROUP_TREE || tag == CXDefTree::ACCT_TREE || tag == CXDefTree::PORT_TREE ||
+           tag == CXDefTree::GROUP_RULE_TREE || tag == CXDefTree::ACCT_RULE_TREE;
 }
 
 // Appends n as the last child of parent, whose current last child is last
@@ -151,7 +145,7 @@ void CXTreeNode::setRuleCode(const std::string& v) {
 void CXTreeNode::keyCodes() {
     m_ruleKey = CCodeKey::of(m_ruleCode);
     m_codeKey = CCodeKey::of(m_nodeCode);
-    m_catchAll = m_nodeCode == XOTHER;
+    m_catchAll = m_nodeCode == detail::xother();
 }
 
 bool CXTreeNode::isMatch(const CGroupInstrument& inst) const {
@@ -193,7 +187,7 @@ bool CXTreeNode::matchesExpr(const CGroupInstrument& inst, bool generic) const {
     }
     const boost::any& result = m_ruleExpr->result();
     if (!qvtlib::expr::isNumeric(result)) return false;
-    return qvtlib::expr::toDouble(result) >= DBL_MIN;
+    return qvtlib::expr::toDouble(result) >= qvtlib::expr::DOUBLE_TOLERANCE;
 }
 
 bool CXTreeNode::matchesAll() const { return m_ruleCode.empty() || m_catchAll; }
@@ -258,10 +252,10 @@ xercesc::DOMNode* CXTreeNode::toXML(vODodi::XML::CDomXMLCore& doc, bool withHold
         vODodi::XML::setAttr(el, ATTR_NAME, m_name);
         vODodi::XML::setAttr(el, ATTR_EXPR, m_expr);
     } else if (m_tag == TAG_XTREE) {
-        if (m_type == TYPE_GROUP_RULE_TREE) {
-            vODodi::XML::setAttr(el, ATTR_TYPE, TAG_GROUP_RULE);
-        } else if (m_type == TYPE_ACCT_RULE_TREE) {
-            vODodi::XML::setAttr(el, ATTR_TYPE, TAG_ACCT_RULE);
+        if (m_type == CXDefTree::GROUP_RULE_TREE) {
+            vODodi::XML::setAttr(el, ATTR_TYPE, CXDefTree::GROUP_RULE);
+        } else if (m_type == CXDefTree::ACCT_RULE_TREE) {
+            vODodi::XML::setAttr(el, ATTR_TYPE, CXDefTree::ACCT_RULE);
         } else {
             vODodi::XML::setAttr(el, ATTR_TYPE, m_type);
         }
@@ -306,7 +300,7 @@ CXTree::CXTree(const boost::shared_ptr<IHTGroupData>& data)
     : m_dataProvider(data),
       m_nodeLimit(DEFAULT_NODE_LIMIT),
       m_made(0),
-      m_stop(0),
+      m_stop(STOP_NONE),
       m_building(false) {}
 
 CXTree::~CXTree() { m_dataProvider.reset(); }
@@ -319,7 +313,7 @@ bool CXTree::buildByRuleDefs(CXTreeDefNode* const defRoot) {
     // long-lived tree rebuilt many times keeps a bounded number of nodes.
     reset();
     m_made = 0;
-    m_stop = 0;
+    m_stop = STOP_NONE;
     m_building = true;
     bool filled = false;
     CXTreeNode* tmpRoot = nullptr;
@@ -328,7 +322,7 @@ bool CXTree::buildByRuleDefs(CXTreeDefNode* const defRoot) {
         setRoot(tmpRoot);
         filled = fillByRuleDefs(tmpRoot, defRoot);
     } catch (const std::bad_alloc&) {
-        m_stop = 2;
+        m_stop = STOP_NO_MEMORY;
     } catch (...) {
         // The provider's exception reaches the host; no half-built tree stays.
         m_building = false;
@@ -336,13 +330,13 @@ bool CXTree::buildByRuleDefs(CXTreeDefNode* const defRoot) {
         throw;
     }
     m_building = false;
-    const int stop = m_stop;
-    m_stop = 0;
-    if (stop != 0) {
+    const StopReason stop = m_stop;
+    m_stop = STOP_NONE;
+    if (stop != STOP_NONE) {
         // Nothing of the expansion stays, and the pool gives its memory back.
         release();
         std::ostringstream text;
-        if (stop == 1) {
+        if (stop == STOP_NODE_LIMIT) {
             text << "生成树的节点数超过上限" << m_nodeLimit << "个，已放弃扩展。";
         } else {
             text << "内存不足，无法生成树的节点。";
@@ -397,18 +391,18 @@ bool CXTree::fillByRuleDefs(CXTreeNode* node, CXTreeDefNode* const defStart) {
         for (; def != nullptr; def = def->getNextSibling()) {
             std::vector<CXTreeNode*> nodes;
             const int r = createRuleNodesByDefNode(nodes, def, parent);
-            if (m_stop != 0) return false;
-            if (r == -1) {
+            if (m_stop != STOP_NONE) return false;
+            if (r == EXPAND_MISSING) {
                 addError("缺少数据，无法扩展规则定义（" + def->toString() + "）。");
                 ZU_ZOZOV_LOG(zAZir4::LEVEL_WARN, LOGGER, getErrorInfo());
                 continue;
             }
-            if (r == 1) {
+            if (r == EXPAND_WRAPPER) {
                 // A transparent wrapper: its children, then its following
                 // siblings, below the same tree node.
                 next.push_back(Expansion(parent, def->getChild()));
                 next.push_back(Expansion(parent, def->getNextSibling()));
-            } else if (r == 2) {
+            } else if (r == EXPAND_NODES) {
                 // Each node goes after the last child of `parent`.  The last
                 // child is tracked here rather than found again for every
                 // node, so a rule with many groups is linked in linear time.
@@ -430,7 +424,7 @@ bool CXTree::fillByRuleDefs(CXTreeNode* node, CXTreeDefNode* const defStart) {
                     last = appendAfter(parent, last, nodes[i]);
                     if (sub != nullptr) next.push_back(Expansion(nodes[i], sub));
                 }
-            } else if (r == 3) {
+            } else if (r == EXPAND_TREE) {
                 parent->appendChild(nodes.front());
                 next.push_back(Expansion(nodes.front(), def->getChild()));
             }
@@ -447,12 +441,12 @@ bool CXTree::fillByRuleDefs(CXTreeNode* node, CXTreeDefNode* const defStart) {
 int CXTree::createRuleNodesByDefNode(std::vector<CXTreeNode*>& nodes, const CXTreeDefNode* def,
                                      CXTreeNode* const parent) {
     nodes.clear();
-    if (def == nullptr) return 0;
+    if (def == nullptr) return EXPAND_NONE;
     const std::string& tag = def->getTag();
-    if (tag == TAG_GROUP || tag == TAG_ACCT) return 1;
-    if (tag == TAG_GROUP_RULE) {
+    if (tag == TAG_GROUP || tag == TAG_ACCT) return EXPAND_WRAPPER;
+    if (tag == CXDefTree::GROUP_RULE) {
         CGrpRule* rule = m_dataProvider->getGrpRule(def->getCode());
-        if (rule == nullptr) return -1;
+        if (rule == nullptr) return EXPAND_MISSING;
         std::string limitRule;
         std::string limitNode;
         getRuleLimits(limitRule, limitNode, parent, tag);
@@ -466,11 +460,11 @@ int CXTree::createRuleNodesByDefNode(std::vector<CXTreeNode*>& nodes, const CXTr
             if (n == nullptr) return giveBack(nodes);
             nodes.push_back(n);
         }
-        return nodes.empty() ? -1 : 2;
+        return nodes.empty() ? EXPAND_MISSING : EXPAND_NODES;
     }
-    if (tag == TAG_ACCT_RULE) {
+    if (tag == CXDefTree::ACCT_RULE) {
         CAcctRule* rule = m_dataProvider->getAcctRule(def->getCode());
-        if (rule == nullptr) return -1;
+        if (rule == nullptr) return EXPAND_MISSING;
         const std::map<std::string, CAccount*>& accts = rule->getAccts();
         for (std::map<std::string, CAccount*>::const_iterator it = accts.begin(); it != accts.end();
              ++it) {
@@ -481,29 +475,29 @@ int CXTree::createRuleNodesByDefNode(std::vector<CXTreeNode*>& nodes, const CXTr
             if (n == nullptr) return giveBack(nodes);
             nodes.push_back(n);
         }
-        return nodes.empty() ? -1 : 2;
+        return nodes.empty() ? EXPAND_MISSING : EXPAND_NODES;
     }
     if (isTreeType(tag)) {
         CXTreeNode* n = createRuleNode(def->getType(), TAG_XTREE, std::string(), std::string(),
                                        def->getName(), std::string());
-        if (n == nullptr) return -1;
+        if (n == nullptr) return EXPAND_MISSING;
         nodes.push_back(n);
-        return 3;
+        return EXPAND_TREE;
     }
-    return -1;
+    return EXPAND_MISSING;
 }
 
 int CXTree::giveBack(std::vector<CXTreeNode*>& nodes) {
     for (std::size_t i = 0; i < nodes.size(); ++i) destroyNode(nodes[i]);
     nodes.clear();
-    return -1;
+    return EXPAND_MISSING;
 }
 
 bool CXTree::getRuleLimits(std::string& ruleCode, std::string& nodeCode, CXTreeNode* const parent,
                            const std::string& defTag) {
-    if (defTag != TAG_GROUP_RULE) return true;
+    if (defTag != CXDefTree::GROUP_RULE) return true;
     for (CXTreeNode* n = parent; n != nullptr; n = n->getParent()) {
-        if (n->m_type == TAG_GROUP_RULE || n->m_type == TYPE_GROUP_RULE_TREE) {
+        if (n->m_type == CXDefTree::GROUP_RULE || n->m_type == CXDefTree::GROUP_RULE_TREE) {
             ruleCode = n->m_ruleCode;
             nodeCode = n->m_nodeCode;
             break;
@@ -516,7 +510,7 @@ bool CXTree::getXRuleDefChildNode(CXTreeDefNode*& ruleDef, const CXTreeDefNode* 
     ruleDef = nullptr;
     if (def == nullptr) return true;
     for (CXTreeDefNode* c = def->getChild(); c != nullptr; c = c->getNextSibling()) {
-        if (c->getTag() == TAG_GROUP_RULE || c->getTag() == TAG_ACCT_RULE) {
+        if (c->getTag() == CXDefTree::GROUP_RULE || c->getTag() == CXDefTree::ACCT_RULE) {
             ruleDef = c;
             break;
         }
@@ -529,9 +523,9 @@ CXTreeNode* CXTree::createRuleNode(const std::string& type, const std::string& t
                                    const std::string& name, const std::string& expr) {
     // While building, the node limit stops the expansion (m_stop tells the
     // build why there was no node).
-    if (m_building && m_stop != 0) return nullptr;
+    if (m_building && m_stop != STOP_NONE) return nullptr;
     if (m_building && m_made >= m_nodeLimit) {
-        m_stop = 1;
+        m_stop = STOP_NODE_LIMIT;
         return nullptr;
     }
     CXTreeNode* n = nullptr;
@@ -556,14 +550,7 @@ bool CXTree::createRuleExpr(CXTreeNode* node) {
     if (node == nullptr) return false;
     // node, its following siblings and everything below them, with a heap
     // stack instead of recursion (the order of compiling is not observable).
-    std::vector<CXTreeNode*> pending(1, node);
-    while (!pending.empty()) {
-        CXTreeNode* n = pending.back();
-        pending.pop_back();
-        n->createRuleExpr();
-        if (n->getNextSibling() != nullptr) pending.push_back(n->getNextSibling());
-        if (n->getChild() != nullptr) pending.push_back(n->getChild());
-    }
+    qvtlib::common::walkPreOrder(node, [](CXTreeNode* n) { n->createRuleExpr(); });
     return true;
 }
 
@@ -608,15 +595,7 @@ bool CXTree::appendHolds(CXTreeNode* start, HoldMap& holds, bool keepInner) {
 }
 
 void CXTree::clearHoldsFrom(CXTreeNode* start) {
-    std::vector<CXTreeNode*> pending;
-    if (start != nullptr) pending.push_back(start);
-    while (!pending.empty()) {
-        CXTreeNode* n = pending.back();
-        pending.pop_back();
-        n->m_holds.clear();
-        if (n->getNextSibling() != nullptr) pending.push_back(n->getNextSibling());
-        if (n->getChild() != nullptr) pending.push_back(n->getChild());
-    }
+    qvtlib::common::walkPreOrder(start, [](CXTreeNode* n) { n->m_holds.clear(); });
 }
 
 namespace {
@@ -920,7 +899,7 @@ bool CXTree::routeChain(CXTreeNode* start, HoldList& holds, bool keepInner, bool
             ++level.at;
             const CRouter::Indices& rest = c.rest[pos];
             if (rest.empty()) continue;
-            CXTreeNode* other = createRuleNode(node->m_type, TAG_XNODE, first->m_ruleCode, XOTHER,
+            CXTreeNode* other = createRuleNode(node->m_type, TAG_XNODE, first->m_ruleCode, detail::xother(),
                                                first->m_ruleCode, std::string());
             if (other == nullptr) {
                 if (!keep) fill(node->m_holds, share);
@@ -969,7 +948,7 @@ bool CXTree::sortChain(CXTreeNode* start, HoldList& holds, bool keepInner) {
     if (start == nullptr) return false;
     if (holds.empty()) return true;
 
-    struct Level {
+    struct CLevel {
         std::vector<CXTreeNode*> order;  // the chain, last node first
         std::vector<HoldList> shares;    // what each node of `order` took
         std::size_t at;                  // the node of `order` in hand
@@ -979,15 +958,15 @@ bool CXTree::sortChain(CXTreeNode* start, HoldList& holds, bool keepInner) {
     };
     // A deque keeps its elements in place as it grows: a level sorts the
     // `rest` of the level below it.
-    std::deque<Level> levels;
+    std::deque<CLevel> levels;
 
     // Opens a level for the chain at `first`: each holding of `list` not yet
     // taken goes to the first node in choosing order that matches it, and is
     // marked taken in `list`.
-    struct Open {
-        static void level(std::deque<Level>& levels, CXTreeNode* first, HoldList& list) {
+    struct COpen {
+        static void level(std::deque<CLevel>& levels, CXTreeNode* first, HoldList& list) {
             levels.emplace_back();
-            Level& level = levels.back();
+            CLevel& level = levels.back();
             level.at = 0;
             level.waiting = false;
             level.result = true;
@@ -1013,10 +992,10 @@ bool CXTree::sortChain(CXTreeNode* start, HoldList& holds, bool keepInner) {
         }
     };
 
-    Open::level(levels, start, holds);
+    COpen::level(levels, start, holds);
     bool result = true;
     while (!levels.empty()) {
-        Level& level = levels.back();
+        CLevel& level = levels.back();
         if (level.at == level.order.size()) {
             result = level.result;
             levels.pop_back();
@@ -1035,8 +1014,9 @@ bool CXTree::sortChain(CXTreeNode* start, HoldList& holds, bool keepInner) {
             HoldList::const_iterator left = level.rest.begin();
             while (left != level.rest.end() && left->inst == nullptr) ++left;
             if (left == level.rest.end()) continue;
-            CXTreeNode* other = createRuleNode(node->m_type, TAG_XNODE, first->m_ruleCode, XOTHER,
-                                               first->m_ruleCode, std::string());
+            CXTreeNode* other =
+                createRuleNode(node->m_type, TAG_XNODE, first->m_ruleCode, detail::xother(),
+                               first->m_ruleCode, std::string());
             if (other == nullptr) {
                 // No catch-all node to be had: the node keeps its holdings.
                 if (!keep) fillHolds(node->m_holds, share);
@@ -1062,7 +1042,7 @@ bool CXTree::sortChain(CXTreeNode* start, HoldList& holds, bool keepInner) {
         }
         level.rest = share;
         level.waiting = true;
-        Open::level(levels, first, level.rest);
+        COpen::level(levels, first, level.rest);
     }
     return result;
 }
@@ -1135,7 +1115,7 @@ std::string CXTree::grpPath(CXTreeNode* node, const CGroupInstrument& inst) cons
         if (tail != nullptr) break;
         if (!matched[k]->m_ruleCode.empty() || !matched[k]->m_nodeCode.empty()) break;
     }
-    std::size_t size = tail == nullptr ? 0 : tail->size() + XOTHER.size() + 2;
+    std::size_t size = tail == nullptr ? 0 : tail->size() + detail::xother().size() + 2;
     for (std::size_t k = 0; k < depth; ++k) {
         const CXTreeNode* n = matched[k];
         if (n->m_ruleCode.empty() && n->m_nodeCode.empty()) continue;
@@ -1155,7 +1135,7 @@ std::string CXTree::grpPath(CXTreeNode* node, const CGroupInstrument& inst) cons
         if (!path.empty()) path += '/';
         path += *tail;
         path += '.';
-        path += XOTHER;
+        path += detail::xother();
     }
     return path;
 }
@@ -1174,7 +1154,8 @@ bool CXTree::toXML(vODodi::XML::CDomXMLCore& doc, bool withHolds) {
     }
     // The document takes ownership of the filter.
     vODodi::XML::CDomXMLCoreWalker cursor =
-        doc.root(0xFFFF, new vODodi::XML::CDomXMLCoreFilter(1, true), false);
+        doc.root(xercesc::DOMNodeFilter::SHOW_ALL,
+                 new vODodi::XML::CDomXMLCoreFilter(xercesc::DOMNode::ELEMENT_NODE, true), false);
     return toXML(root, cursor, doc, withHolds);
 }
 

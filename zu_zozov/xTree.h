@@ -53,7 +53,7 @@
 #include "common/tree.h"
 #include "expr/value.h"
 #include "xml/domXMLCore.h"
-#include "zu_zozov/export.h"
+#include "common/export.h"
 #include "zu_zozov/groupInstrument.h"
 #include "zu_zozov/grpData.h"
 #include "zu_zozov/xDefTree.h"
@@ -345,7 +345,18 @@ class ZU_ZOZOV_EXPORT CXTree : public qvtlib::common::CTree<CXTreeNode>,
     void setNodeLimit(std::size_t limit) { m_nodeLimit = limit; }
 
   protected:
+    // The results of createRuleNodesByDefNode: what one definition node
+    // expands to.
+    enum ExpandResult : int {
+        EXPAND_MISSING = -1,  // nothing: no data for it, or no node could be made
+        EXPAND_NONE = 0,      // no definition node
+        EXPAND_WRAPPER = 1,   // a transparent wrapper ("Group", "Acct"): its children
+        EXPAND_NODES = 2,     // one node per group or account of its rule
+        EXPAND_TREE = 3,      // one tree root
+    };
+
     bool fillByRuleDefs(CXTreeNode* node, CXTreeDefNode* const def);
+    // One of ExpandResult.
     int createRuleNodesByDefNode(std::vector<CXTreeNode*>& nodes, const CXTreeDefNode* def,
                                  CXTreeNode* const parent);
     bool getXRuleDefChildNode(CXTreeDefNode*& ruleDef, const CXTreeDefNode* def);
@@ -355,7 +366,7 @@ class ZU_ZOZOV_EXPORT CXTree : public qvtlib::common::CTree<CXTreeNode>,
                                const std::string& ruleCode, const std::string& nodeCode,
                                const std::string& name, const std::string& expr);
     CXTreeNode* removeRoot();
-    // Gives the nodes back to the pool and empties the vector; -1.
+    // Gives the nodes back to the pool and empties the vector; EXPAND_MISSING.
     int giveBack(std::vector<CXTreeNode*>& nodes);
     bool createRuleExpr(CXTreeNode* node);
 
@@ -396,10 +407,12 @@ class ZU_ZOZOV_EXPORT CXTree : public qvtlib::common::CTree<CXTreeNode>,
 
     boost::shared_ptr<IHTGroupData> m_dataProvider;
     std::size_t m_nodeLimit;
-    // While building: the nodes made so far, and why the build has to stop
-    // (0 not, 1 the node limit, 2 no memory).
+    // Why a build has to stop.
+    enum StopReason : int { STOP_NONE = 0, STOP_NODE_LIMIT = 1, STOP_NO_MEMORY = 2 };
+
+    // While building: the nodes made so far, and why the build has to stop.
     std::size_t m_made;
-    int m_stop;
+    StopReason m_stop;
     bool m_building;
 };
 

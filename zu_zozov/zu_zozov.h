@@ -2,7 +2,7 @@
 #ifndef ZU_ZOZOV_ZU_ZOZOV_H
 #define ZU_ZOZOV_ZU_ZOZOV_H
 
-#include "zu_zozov/export.h"
+#include "common/export.h"
 #include "zu_zozov/version.h"
 #include "log/logout.h"
 #include "zu_zozov/xProp.h"

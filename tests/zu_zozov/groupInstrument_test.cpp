@@ -1,4 +1,5 @@
 #include "zu_zozov/groupInstrument.h"
+#include "zu_zozov/groupInstrumentDetail.h"
 
 #include <gtest/gtest.h>
 #include <xercesc/dom/DOMNamedNodeMap.hpp>

@@ -1,5 +1,6 @@
 // Binding of instrument attributes to expression variables (CGrpData).
 #include "zu_zozov/grpData.h"
+#include "zu_zozov/grpDataDetail.h"
 
 #include <gtest/gtest.h>
 
