@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "support/fakeData.h"
 #include "support/gbk.h"
 #include "support/logCapture.h"
 #include "zu_zozov/group.h"
@@ -31,38 +32,7 @@ using qvt::ht::CPropDic;
 using testsupport::gbk;
 using testsupport::LogCapture;
 
-// A data provider answering from maps and recording every call.
-class FakeProvider : public qvt::ht::IHTGroupData {
-  public:
-    qvt::ht::CPropDic* getPropDic(const std::string& propCode) override {
-        calls.push_back("getPropDic(" + propCode + ")");
-        auto found = dics.find(propCode);
-        return found == dics.end() ? nullptr : &found->second;
-    }
-    const std::vector<std::string>* getParentPropValues(const std::string& childProp,
-                                                        const std::string& parentProp,
-                                                        const std::string& childValue) override {
-        calls.push_back("parents(" + childProp + "," + parentProp + "," + childValue + ")");
-        auto found = parents.find(childProp + "|" + parentProp + "|" + childValue);
-        return found == parents.end() ? nullptr : &found->second;
-    }
-    std::string getRootClassCode() override {
-        calls.push_back("getRootClassCode()");
-        return rootClass;
-    }
-    qvt::ht::CGrpRule* getGrpRule(const std::string& ruleCode) override {
-        calls.push_back("getGrpRule(" + ruleCode + ")");
-        auto found = rules.find(ruleCode);
-        return found == rules.end() ? nullptr : found->second;
-    }
-    qvt::ht::CAcctRule* getAcctRule(const std::string& /*ruleCode*/) override { return nullptr; }
-
-    std::map<std::string, CPropDic> dics;
-    std::map<std::string, std::vector<std::string>> parents;
-    std::map<std::string, CGrpRule*> rules;
-    std::string rootClass = "ROOT";
-    std::vector<std::string> calls;
-};
+using FakeProvider = testsupport::FakeData;
 
 CGroupInstrument inst(const std::string& code, const std::string& aType,
                       const std::string& p1 = "") {
@@ -226,7 +196,7 @@ TEST(GrpRuleTest, PropertyForm) {
     rule.setCode("R");
     rule.setGroupDataProvider(provider);
     ASSERT_TRUE(rule.init("<Rule Property=\"X.Y\"/>"));
-    EXPECT_EQ((std::vector<std::string>{"getPropDic(Y)"}), provider->calls);
+    EXPECT_EQ((std::vector<std::string>{"dic:Y"}), provider->calls);
     EXPECT_EQ(CGrpRule::GROUP_PROPERTY, rule.getType());
     EXPECT_EQ("X.Y", rule.getProperty());
     ASSERT_EQ((std::vector<std::string>{"01", "02"}), codes(rule.getGroups()));
@@ -279,7 +249,7 @@ TEST(GrpRuleTest, PropertyForm) {
     none.setGroupDataProvider(provider);
     provider->calls.clear();
     ASSERT_TRUE(none.init("<Rule Property=\"Z\"/>"));
-    EXPECT_EQ((std::vector<std::string>{"getPropDic(Z)"}), provider->calls);
+    EXPECT_EQ((std::vector<std::string>{"dic:Z"}), provider->calls);
     EXPECT_EQ(CGrpRule::GROUP_PROPERTY, none.getType());
     EXPECT_TRUE(none.getGroups().empty());
 }
@@ -378,8 +348,8 @@ TEST(GrpRuleTest, GetGroupsWalksThePropertyPath) {
 
     provider->calls.clear();
     const auto found = rule->getGroups("DEEP", "d1");
-    EXPECT_EQ((std::vector<std::string>{"getGrpRule(DEEP)", "parents(D,B,d1)", "parents(B,A,b1)",
-                                        "parents(B,A,b2)"}),
+    EXPECT_EQ((std::vector<std::string>{"rule:DEEP", "parents:D|B|d1", "parents:B|A|b1",
+                                        "parents:B|A|b2"}),
               provider->calls);
     ASSERT_EQ((std::vector<std::string>{"a1", "a2", "a9"}), codes(found));
     EXPECT_EQ(rule->getGroup("a1"), found.at("a1"));
@@ -395,8 +365,7 @@ TEST(GrpRuleTest, GetGroupsWalksThePropertyPath) {
     for (const char* other : {"NONE", "LIST", "SHORT", "OTHER"}) {
         provider->calls.clear();
         EXPECT_EQ(all, rule->getGroups(other, "x")) << other;
-        EXPECT_EQ(std::vector<std::string>{"getGrpRule(" + std::string(other) + ")"},
-                  provider->calls);
+        EXPECT_EQ(std::vector<std::string>{"rule:" + std::string(other)}, provider->calls);
     }
 
     // A list rule answers all of its groups without asking the provider.
