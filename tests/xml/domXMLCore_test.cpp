@@ -199,26 +199,6 @@ TEST(DomXMLCoreWalker, FilterAndMaskNarrowTheVisitedElements) {
     EXPECT_EQ(nullptr, textOnly.firstChild());
 }
 
-TEST(DomXMLCore, ChildTagsFindElementsByName) {
-    CDomXMLCore doc;
-    ASSERT_TRUE(doc.input(RULE_UTF8));
-    DOMNode* root = doc.root().getCur();
-    DOMNode* first = doc.childTag(root, "Group");
-    ASSERT_NE(nullptr, first);
-    EXPECT_EQ("01", vODodi::XML::getAttr(static_cast<xercesc::DOMElement*>(first), "Code"));
-    EXPECT_EQ(nullptr, doc.childTag(root, "Missing"));
-    EXPECT_EQ(nullptr, doc.childTag(nullptr, "Group"));
-
-    std::vector<DOMNode*> groups{root};  // replaced, not appended to
-    doc.childTags(groups, root, "Group");
-    std::vector<std::string> codes;
-    for (DOMNode* node : groups)
-        codes.push_back(vODodi::XML::getAttr(static_cast<xercesc::DOMElement*>(node), "Code"));
-    EXPECT_EQ((std::vector<std::string>{"01", "02", "03"}), codes);
-    doc.childTags(groups, first, "Group");
-    EXPECT_TRUE(groups.empty());
-}
-
 // A new element of doc with one attribute.
 xercesc::DOMElement* element(CDomXMLCore& doc, const char* tag, const char* name,
                              const char* value) {
