@@ -142,24 +142,6 @@ TEST(GrpRuleTest, ReadingTheGroupListForm) {
     EXPECT_EQ(2u, stored.getGroups().size());
 }
 
-TEST(GrpRuleTest, ChineseNamesArriveAsGbk) {
-    const std::string utf8Xml =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
-        "<Rule><Group Code=\"01\" Name=\"股票\" Exp='P_CODE1 == \"沪市\"'/></Rule>";
-    const std::string gbkXml =
-        gbk("<?xml version=\"1.0\" encoding=\"GBK\"?>"
-            "<Rule><Group Code=\"01\" Name=\"股票\" Exp='P_CODE1 == \"沪市\"'/></Rule>");
-    for (const std::string& xml : {utf8Xml, gbkXml}) {
-        CGrpRule rule;
-        ASSERT_TRUE(rule.init(xml));
-        ASSERT_NE(nullptr, rule.getGroup("01"));
-        EXPECT_EQ(gbk("股票"), rule.getGroup("01")->getName());
-        ASSERT_TRUE(rule.buildExps());
-        EXPECT_EQ("01", evalCode(rule, inst("C1", "S", gbk("沪市"))));
-        EXPECT_EQ("xother", evalCode(rule, inst("C1", "S", gbk("深市"))));
-    }
-}
-
 TEST(GrpRuleTest, AddGroupReplacesAndDeletes) {
     CGrpRule rule;
     CGroup* first = new CGroup();
