@@ -141,17 +141,6 @@ TEST_F(XDefTreeTest, RebuildingReusesPoolNodesAndForgetsOldNames) {
     EXPECT_EQ(2u, tree.getPool().getUsedCount());
     ASSERT_TRUE(build("<GroupRule Code='R'><G Code='1'/><G Code='2'/></GroupRule>"));
     EXPECT_EQ(4u, tree.size());
-
-    // Nodes are the tree's: a clone is plain and unlinked, with an empty name.
-    CXTreeDefNode* copy = tree.getRoot()->getChild()->clone();
-    EXPECT_EQ("GroupRule/GroupRule/R/", ::shape(copy));
-    EXPECT_TRUE(CXTreeDefNode::destroyNode(copy));
-    // clear() keeps the name.
-    CXTreeDefNode n("t", "g", "c");
-    n.setName("kept");
-    n.clear();
-    EXPECT_EQ("--", n.toString());
-    EXPECT_EQ("kept", n.getName());
 }
 
 // 100,000 sibling elements on one level (deep definitions are read by the
