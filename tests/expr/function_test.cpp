@@ -141,6 +141,8 @@ TEST_F(FunctionTest, CheckMessages) {
         // (zero positions) fails the type check.
         {"count()", "0-0 函数count的参数类型不匹配，该函数声明为：double count(double x)"},
         {"answer(1)", "1-7 函数 answer的参数个数不匹配，该函数声明为double answer()"},
+        // For a function without parameters an untyped argument ends the check.
+        {"answer(nope, 1)", ""},
         {"nosuch(1)", "1-7 尚不支持该函数nosuch"},
         {"1 + nosuch()", "5-11 尚不支持该函数nosuch"},
     };
