@@ -174,6 +174,23 @@ TEST(Parser, VariableNamesAndReparse) {
     EXPECT_THROW(parser.parse(), ParseException);
     EXPECT_EQ(nullptr, parser.getRoot());
 
+    // Refused for its depth, at the token after the last "(" it took; the
+    // next parse starts afresh (its look-ahead for a missing operator may
+    // fail again without ending the parse).
+    const int deep = CExpParser::MAX_NESTING + 1;
+    std::istringstream in4(std::string(deep, '(') + "a" + std::string(deep, ')'));
+    parser.resetInput(&in4);
+    try {
+        parser.parse();
+        ADD_FAILURE() << "no exception";
+    } catch (const ParseException& e) {
+        EXPECT_EQ(deep + 1, e.getPosition()->column);  // the "a"
+    }
+    std::istringstream in5("a )");
+    parser.resetInput(&in5);
+    parser.parse();
+    EXPECT_EQ("a", treeString(parser.getRoot()));
+
     // A null stream is an empty input.
     CExpParser empty(nullptr);
     EXPECT_THROW(empty.parse(), ParseException);
