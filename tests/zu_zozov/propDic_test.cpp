@@ -7,6 +7,7 @@
 
 using qvt::ht::CAttrPropClassMap;
 using qvt::ht::CAttrPropClassObjMap;
+using qvt::ht::CInstrumentPool;
 
 TEST(CAttrPropClassObjMap, GetAddAndDuplicates) {
     CAttrPropClassObjMap m;
@@ -47,3 +48,5 @@ TEST(CAttrPropClassMap, AddReturnsExistingEntryAndCopiesAreIndependent) {
     m = copy;
     EXPECT_EQ(3u, m.get("p")->get("c")->size());
 }
+
+TEST(CInstrumentPool, NewPoolHasIdZero) { EXPECT_EQ(0, CInstrumentPool().getID()); }

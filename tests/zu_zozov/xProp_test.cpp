@@ -87,8 +87,10 @@ TEST(CXProp, TypeIsNullUntilRecognisedAndComparesByPointer) {
     EXPECT_EQ(CXProp::PTYPE_CLASS, copy.getType());
 }
 
-TEST(CXProp, DateColumn) {
+TEST(CXProp, DefaultsAndDateColumn) {
     CXProp p;
+    EXPECT_FALSE(p.isDirectSQL());
+    EXPECT_FALSE(p.isPropFlag());
     EXPECT_FALSE(p.hasDatecol());
     EXPECT_FALSE(p.isBegDateProperty());
     p.setDatecol("beg_date");  // the name is compared case-sensitively
