@@ -43,6 +43,10 @@ TEST(Parser, TreeShapes) {
         {"a-b-c", "-(-(a,b),c)"},
         {"a/b % c*d", "*(%(/(a,b),c),d)"},
         {"a/b%c*d", "*(/(a,b%c),d)"},
+        // Each operator after one of its own level: the levels are equal.
+        {"a % b / c", "/(%(a,b),c)"},
+        {"a - b + c", "+(-(a,b),c)"},
+        {"a < b == c", "==(<(a,b),c)"},
         {"-a*b", "*(-(a),b)"},
         {"!a == b", "==(!(a),b)"},
         {"!!a", "!(!(a))"},
