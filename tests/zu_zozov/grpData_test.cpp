@@ -76,6 +76,13 @@ TEST(GrpDataTest, GenericBindingCopiesNamedAttributesOnly) {
     target = data;
     EXPECT_EQ(1u, target.getValues().size());
     EXPECT_EQ(1u, target.getValues().count("KEEP"));
+
+    // An expression never compiled uses no names: the fixed fields only.
+    CGrpExpr uncompiled;
+    EXPECT_TRUE(uncompiled.getData().prepare(inst, uncompiled));
+    EXPECT_EQ((std::map<std::string, std::string>{
+                  {"A_TYPE", "s:S"}, {"I_CODE", "s:C1"}, {"M_TYPE", "s:M"}}),
+              describe(uncompiled.getData().getValues()));
 }
 
 // The strict binding written out plainly, as the model: the fixed fields,
