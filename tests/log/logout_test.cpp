@@ -11,100 +11,92 @@
 namespace {
 
 TEST(LogSink, DefaultSinkWritesOneLinePerRecordToStderr) {
-  testing::internal::CaptureStderr();
-  zAZir4::logout("ERROR", "CGroup", "bad thing", "group.cpp", 42);
-  zAZir4::logout("ENTER_EXIT", "ENTER_EXIT", "dll attach: zu_zozov!", nullptr, -1);
-  zAZir4::logout("DEBUG", "CGrpRule", "", "", 0);
-  EXPECT_EQ(
-      "ERROR CGroup bad thing (group.cpp:42)\n"
-      "ENTER_EXIT ENTER_EXIT dll attach: zu_zozov! (-:-1)\n"
-      "DEBUG CGrpRule  (:0)\n",
-      testing::internal::GetCapturedStderr());
+    testing::internal::CaptureStderr();
+    zAZir4::logout("ERROR", "CGroup", "bad thing", "group.cpp", 42);
+    zAZir4::logout("ENTER_EXIT", "ENTER_EXIT", "dll attach: zu_zozov!", nullptr, -1);
+    zAZir4::logout("DEBUG", "CGrpRule", "", "", 0);
+    EXPECT_EQ(
+        "ERROR CGroup bad thing (group.cpp:42)\n"
+        "ENTER_EXIT ENTER_EXIT dll attach: zu_zozov! (-:-1)\n"
+        "DEBUG CGrpRule  (:0)\n",
+        testing::internal::GetCapturedStderr());
 }
 
 TEST(LogSink, SetSinkReturnsThePreviousSinkAndEmptyRestoresTheDefault) {
-  int firstCalls = 0;
-  int secondCalls = 0;
-  zAZir4::Sink first = [&](const char*, const char*, const char*, const char*, int) { ++firstCalls; };
-  zAZir4::Sink second = [&](const char*, const char*, const char*, const char*, int) { ++secondCalls; };
+    int firstCalls = 0;
+    int secondCalls = 0;
+    zAZir4::Sink first = [&](const char*, const char*, const char*, const char*, int) {
+        ++firstCalls;
+    };
+    zAZir4::Sink second = [&](const char*, const char*, const char*, const char*, int) {
+        ++secondCalls;
+    };
 
-  EXPECT_FALSE(zAZir4::setSink(first)) << "the default sink is reported as an empty Sink";
-  zAZir4::logout("WARN", "L", "m", "f", 1);
-  zAZir4::Sink previous = zAZir4::setSink(second);
-  ASSERT_TRUE(previous);
-  zAZir4::logout("WARN", "L", "m", "f", 2);
-  previous("WARN", "L", "m", "f", 3);  // the returned sink is the first one
-  EXPECT_EQ(2, firstCalls);
-  EXPECT_EQ(1, secondCalls);
+    EXPECT_FALSE(zAZir4::setSink(first)) << "the default sink is reported as an empty Sink";
+    zAZir4::logout("WARN", "L", "m", "f", 1);
+    zAZir4::Sink previous = zAZir4::setSink(second);
+    ASSERT_TRUE(previous);
+    zAZir4::logout("WARN", "L", "m", "f", 2);
+    previous("WARN", "L", "m", "f", 3);  // the returned sink is the first one
+    EXPECT_EQ(2, firstCalls);
+    EXPECT_EQ(1, secondCalls);
 
-  EXPECT_TRUE(zAZir4::setSink({}));
-  testing::internal::CaptureStderr();
-  zAZir4::logout("WARN", "L", "back to stderr", "f", 4);
-  EXPECT_EQ("WARN L back to stderr (f:4)\n", testing::internal::GetCapturedStderr());
-  EXPECT_EQ(1, secondCalls);
+    EXPECT_TRUE(zAZir4::setSink({}));
+    testing::internal::CaptureStderr();
+    zAZir4::logout("WARN", "L", "back to stderr", "f", 4);
+    EXPECT_EQ("WARN L back to stderr (f:4)\n", testing::internal::GetCapturedStderr());
+    EXPECT_EQ(1, secondCalls);
 }
 
 TEST(LogSink, ThrowingHostSinkDoesNotReachTheLibrary) {
-  int calls = 0;
-  zAZir4::setSink([&](const char*, const char*, const char*, const char*, int) {
-    ++calls;
-    throw std::runtime_error("sink failed");
-  });
-  EXPECT_NO_THROW(zAZir4::logout("ERROR", "L", "m", "f", 1));
-  // The same through a logging site of the library.
-  EXPECT_NO_THROW(ZU_ZOZOV_LOG(zAZir4::LEVEL_ERROR, "L", "m"));
-  zAZir4::setSink([&](const char*, const char*, const char*, const char*, int) {
-    ++calls;
-    throw 7;  // not even a std::exception
-  });
-  EXPECT_NO_THROW(zAZir4::logout("ERROR", "L", "m", "f", 1));
-  zAZir4::setSink({});
-  EXPECT_EQ(3, calls);
+    int calls = 0;
+    zAZir4::setSink([&](const char*, const char*, const char*, const char*, int) {
+        ++calls;
+        throw std::runtime_error("sink failed");
+    });
+    EXPECT_NO_THROW(zAZir4::logout("ERROR", "L", "m", "f", 1));
+    // The same through a logging site of the library.
+    EXPECT_NO_THROW(ZU_ZOZOV_LOG(zAZir4::LEVEL_ERROR, "L", "m"));
+    zAZir4::setSink([&](const char*, const char*, const char*, const char*, int) {
+        ++calls;
+        throw 7;  // not even a std::exception
+    });
+    EXPECT_NO_THROW(zAZir4::logout("ERROR", "L", "m", "f", 1));
+    zAZir4::setSink({});
+    EXPECT_EQ(3, calls);
 }
 
 TEST(LogSink, LoggingSiteHandsOverTheFiveFields) {
-  testsupport::LogCapture log;
-  const std::string name = "P_CODE1";
-  const int line = __LINE__ + 1;
-  ZU_ZOZOV_LOG(zAZir4::LEVEL_ERROR, "C" << "Group" << 1, "attr " << name << ':' << 2.5);
-  ZU_ZOZOV_LOG(zAZir4::LEVEL_DEBUG, "CGrpRule", "");
+    testsupport::LogCapture log;
+    const std::string name = "P_CODE1";
+    const int line = __LINE__ + 1;
+    ZU_ZOZOV_LOG(zAZir4::LEVEL_ERROR,
+                 "C"
+                     << "Group" << 1,
+                 "attr " << name << ':' << 2.5);
+    ZU_ZOZOV_LOG(zAZir4::LEVEL_DEBUG, "CGrpRule", "");
 
-  ASSERT_EQ(2u, log.records().size());
-  const testsupport::LogRecord& r = log.records()[0];
-  EXPECT_EQ("ERROR", r.level);
-  EXPECT_EQ("CGroup1", r.logger);
-  EXPECT_EQ("attr P_CODE1:2.5", r.message);
-  EXPECT_TRUE(r.hasFile);
-  EXPECT_EQ("logout_test.cpp", r.file) << "the base name of the source file, without its directory";
-  EXPECT_EQ(line, r.line);
+    ASSERT_EQ(2u, log.records().size());
+    const testsupport::LogRecord& r = log.records()[0];
+    EXPECT_EQ("ERROR", r.level);
+    EXPECT_EQ("CGroup1", r.logger);
+    EXPECT_EQ("attr P_CODE1:2.5", r.message);
+    EXPECT_TRUE(r.hasFile);
+    EXPECT_EQ("logout_test.cpp", r.file)
+        << "the base name of the source file, without its directory";
+    EXPECT_EQ(line, r.line);
 
-  const testsupport::LogRecord& empty = log.records()[1];
-  EXPECT_EQ("DEBUG", empty.level);
-  EXPECT_FALSE(empty.nullText) << "an empty message is an empty string, never null";
-  EXPECT_EQ("", empty.message);
+    const testsupport::LogRecord& empty = log.records()[1];
+    EXPECT_EQ("DEBUG", empty.level);
+    EXPECT_FALSE(empty.nullText) << "an empty message is an empty string, never null";
+    EXPECT_EQ("", empty.message);
 }
 
 TEST(LogSink, BaseNameStripsBothKindsOfSeparator) {
-  EXPECT_STREQ("a.cpp", zAZir4::detail::baseName("a.cpp"));
-  EXPECT_STREQ("a.cpp", zAZir4::detail::baseName("/x/y/a.cpp"));
-  EXPECT_STREQ("a.cpp", zAZir4::detail::baseName("c:\\x\\a.cpp"));
-  EXPECT_STREQ("", zAZir4::detail::baseName("dir/"));
-}
-
-TEST(LogCapture, NestsAndRestoresThePreviousSink) {
-  testsupport::LogCapture outer;
-  {
-    testsupport::LogCapture inner;
-    zAZir4::logout("WARN", "L", "to inner", nullptr, -1);
-    ASSERT_EQ(1u, inner.records().size());
-    EXPECT_FALSE(inner.records()[0].hasFile);
-    EXPECT_EQ(-1, inner.records()[0].line);
-  }
-  zAZir4::logout("WARN", "L", "to outer", "", 3);
-  ASSERT_EQ(1u, outer.records().size());
-  EXPECT_EQ("to outer", outer.records()[0].message);
-  EXPECT_TRUE(outer.records()[0].hasFile) << "an empty file name is not a null one";
-  EXPECT_EQ("", outer.records()[0].file);
+    EXPECT_STREQ("a.cpp", zAZir4::detail::baseName("a.cpp"));
+    EXPECT_STREQ("a.cpp", zAZir4::detail::baseName("/x/y/a.cpp"));
+    EXPECT_STREQ("a.cpp", zAZir4::detail::baseName("c:\\x\\a.cpp"));
+    EXPECT_STREQ("", zAZir4::detail::baseName("dir/"));
 }
 
 }  // namespace

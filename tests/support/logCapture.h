@@ -20,31 +20,28 @@
 namespace testsupport {
 
 struct LogRecord {
-  std::string level;
-  std::string logger;
-  std::string message;
-  std::string file;     // empty when the file was null (see hasFile)
-  int line = 0;
-  bool hasFile = false;  // false when the sink received a null file
-  bool nullText = false;  // true when level, logger or message was null
+    std::string level;
+    std::string logger;
+    std::string message;
+    std::string file;  // empty when the file was null (see hasFile)
+    int line = 0;
+    bool hasFile = false;   // false when the sink received a null file
+    bool nullText = false;  // true when level, logger or message was null
 };
 
 class LogCapture {
- public:
-  LogCapture();
-  ~LogCapture();
-  LogCapture(const LogCapture&) = delete;
-  LogCapture& operator=(const LogCapture&) = delete;
+  public:
+    LogCapture();
+    ~LogCapture();
+    LogCapture(const LogCapture&) = delete;
+    LogCapture& operator=(const LogCapture&) = delete;
 
-  const std::vector<LogRecord>& records() const { return m_records; }
-  void clear() { m_records.clear(); }
+    const std::vector<LogRecord>& records() const { return m_records; }
+    void clear() { m_records.clear(); }
 
-  // The records of one level, in order.
-  std::vector<LogRecord> withLevel(const std::string& level) const;
-
- private:
-  std::vector<LogRecord> m_records;
-  zAZir4::Sink m_previous;
+  private:
+    std::vector<LogRecord> m_records;
+    zAZir4::Sink m_previous;
 };
 
 // Checks one record of a logging site: its level, logger and message (GBK,

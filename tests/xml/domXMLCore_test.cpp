@@ -213,39 +213,22 @@ TEST(DomXMLCoreWalker, FilterAndMaskNarrowTheVisitedElements) {
         EXPECT_NE(nullptr, copy.nextSibling());
     }
     EXPECT_NE(nullptr, elements.nextSibling());
+    EXPECT_EQ(xercesc::DOMNodeFilter::FILTER_REJECT,
+              CDomXMLCoreFilter().acceptNode(doc.root().getCur()->getFirstChild()));
 
     CDomXMLCoreWalker noElements =
         doc.root(0xFFFF, new CDomXMLCoreFilter(DOMNode::ELEMENT_NODE, false), false);
     EXPECT_EQ(nullptr, noElements.firstChild());
     CDomXMLCoreWalker textOnly = doc.root(xercesc::DOMNodeFilter::SHOW_TEXT, nullptr, false);
     EXPECT_EQ(nullptr, textOnly.firstChild());
-
-    CDomXMLCoreFilter filter;
-    EXPECT_EQ(DOMNode::ELEMENT_NODE, filter.getNodeType());
-    EXPECT_TRUE(filter.getFlag());
-    EXPECT_EQ(xercesc::DOMNodeFilter::FILTER_ACCEPT, filter.acceptNode(doc.root().getCur()));
-    EXPECT_EQ(xercesc::DOMNodeFilter::FILTER_REJECT,
-              filter.acceptNode(doc.root().getCur()->getFirstChild()));
 }
 
-TEST(DomXMLCore, ChildTagsFindElementsByName) {
-    CDomXMLCore doc;
-    ASSERT_TRUE(doc.input(RULE_UTF8));
-    DOMNode* root = doc.root().getCur();
-    DOMNode* first = doc.childTag(root, "Group");
-    ASSERT_NE(nullptr, first);
-    EXPECT_EQ("01", vODodi::XML::getAttr(static_cast<xercesc::DOMElement*>(first), "Code"));
-    EXPECT_EQ(nullptr, doc.childTag(root, "Missing"));
-    EXPECT_EQ(nullptr, doc.childTag(nullptr, "Group"));
-
-    std::vector<DOMNode*> groups{root};  // replaced, not appended to
-    doc.childTags(groups, root, "Group");
-    std::vector<std::string> codes;
-    for (DOMNode* node : groups)
-        codes.push_back(vODodi::XML::getAttr(static_cast<xercesc::DOMElement*>(node), "Code"));
-    EXPECT_EQ((std::vector<std::string>{"01", "02", "03"}), codes);
-    doc.childTags(groups, first, "Group");
-    EXPECT_TRUE(groups.empty());
+// A new element of doc with one attribute.
+xercesc::DOMElement* element(CDomXMLCore& doc, const char* tag, const char* name,
+                             const char* value) {
+    xercesc::DOMElement* e = doc.createElement(tag);
+    vODodi::XML::setAttr(e, name, value);
+    return e;
 }
 
 TEST(DomXMLCore, BuildsADocumentFromCreatedElements) {
@@ -265,29 +248,22 @@ TEST(DomXMLCore, BuildsADocumentFromCreatedElements) {
     // Appending under a parent without children, then with children: the
     // cursor reaches the appended element either way.
     CDomXMLCoreWalker walker = doc.root(0xFFFF, new CDomXMLCoreFilter(1, true), false);
-    xercesc::DOMElement* node1 = doc.createElement("XNode");
-    vODodi::XML::setAttr(node1, "NodeCode", "1");
+    xercesc::DOMElement* node1 = element(doc, "XNode", "NodeCode", "1");
     ASSERT_EQ(node1, walker.appendChild(node1));
     EXPECT_EQ("XTree", walker.getName()) << "appendChild does not move the cursor";
     CDomXMLCoreWalker child(walker);
     ASSERT_EQ(node1, child.lastChild());
-    for (const char* code : {"i1", "i2"}) {
-        xercesc::DOMElement* instrument = doc.createElement("Instrument");
-        vODodi::XML::setAttr(instrument, "I_CODE", code);
-        ASSERT_NE(nullptr, child.appendChild(instrument));
-    }
-    xercesc::DOMElement* node11 = doc.createElement("XNode");
-    vODodi::XML::setAttr(node11, "NodeCode", "11");
+    for (const char* code : {"i1", "i2"})
+        ASSERT_NE(nullptr, child.appendChild(element(doc, "Instrument", "I_CODE", code)));
+    xercesc::DOMElement* node11 = element(doc, "XNode", "NodeCode", "11");
     ASSERT_EQ(node11, child.appendChild(node11));
     CDomXMLCoreWalker grandChild(child);
     ASSERT_EQ(node11, grandChild.lastChild()) << "not the first of the existing children";
 
     // appendSibling links directly after the current element, before later ones.
-    xercesc::DOMElement* node3 = doc.createElement("XNode");
-    vODodi::XML::setAttr(node3, "NodeCode", "3");
+    xercesc::DOMElement* node3 = element(doc, "XNode", "NodeCode", "3");
     ASSERT_EQ(node3, child.appendSibling(node3));
-    xercesc::DOMElement* node2 = doc.createElement("XNode");
-    vODodi::XML::setAttr(node2, "NodeCode", "2");
+    xercesc::DOMElement* node2 = element(doc, "XNode", "NodeCode", "2");
     ASSERT_EQ(node2, child.appendSibling(node2));
     EXPECT_EQ("1", attrOf(child, "NodeCode")) << "appendSibling does not move the cursor";
     ASSERT_NE(nullptr, child.nextSibling());
@@ -321,23 +297,6 @@ TEST(DomXMLCore, BuildsADocumentFromCreatedElements) {
     EXPECT_TRUE(doc.reset());
     EXPECT_TRUE(doc.empty());
     EXPECT_NE(nullptr, doc.createElement("Fresh")) << "a reset document makes new elements";
-}
-
-TEST(DomXMLCoreWalker, LongSiblingChainsAreWalkedWithoutRecursion) {
-    std::string xml = "<r>";
-    const int count = 200000;
-    for (int i = 0; i < count; ++i) xml += "<e/> ";
-    xml += "</r>";
-    CDomXMLCore doc;
-    ASSERT_TRUE(doc.input(xml));
-    CDomXMLCoreWalker walker = doc.root();
-    ASSERT_NE(nullptr, walker.firstChild());
-    int seen = 1;
-    while (walker.nextSibling() != nullptr) ++seen;
-    EXPECT_EQ(count, seen);
-    int back = 1;
-    while (walker.preSibling() != nullptr) ++back;
-    EXPECT_EQ(count, back);
 }
 
 }  // namespace

@@ -19,19 +19,6 @@ CAccount* account(const std::string& code, const std::string& expression) {
 
 }  // namespace
 
-TEST(CAcctRule, NewRuleAndInit) {
-    CAcctRule rule("any text");
-    EXPECT_TRUE(rule.init("<AcctRule/>"));
-    EXPECT_EQ("", rule.getCode());
-    EXPECT_EQ("", rule.getName());
-    EXPECT_EQ(0, static_cast<int>(rule.getType()));
-    EXPECT_EQ("", rule.getTableName());
-    EXPECT_TRUE(rule.getAccts().empty());
-    EXPECT_EQ(nullptr, rule.getAccount("x"));
-    rule.setType(static_cast<CAcctRule::AcctType>(7));
-    EXPECT_EQ(7, static_cast<int>(rule.getType()));
-}
-
 // Run under the sanitizer build: a replaced account that leaked or a shared
 // account deleted twice shows up there.
 TEST(CAcctRule, OwnershipOfAccounts) {

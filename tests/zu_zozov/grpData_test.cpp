@@ -56,58 +56,6 @@ struct Compiled {
     CGrpExpr expr;
 };
 
-TEST(GrpDataTest, StrictBindingOfFixedFieldsAndNamedAttributes) {
-    // Only the fixed names: an instrument without named attributes binds.
-    Compiled fixedOnly("I_CODE == \"600000\" && A_TYPE == \"S\" && M_TYPE == \"XSHG\"");
-    CGroupInstrument plain;
-    plain.setiCode("600000");
-    plain.setaType("S");
-    plain.setmType("XSHG");
-    plain.setAcctCode("ACC");
-    CGrpData& data = fixedOnly.expr.getData();
-    EXPECT_TRUE(data.prepare(plain, fixedOnly.expr));
-    EXPECT_EQ((std::map<std::string, std::string>{
-                  {"A_TYPE", "s:S"}, {"I_CODE", "s:600000"}, {"M_TYPE", "s:XSHG"}}),
-              describe(data.getValues()));
-    EXPECT_EQ("", fixedOnly.expr.getErrorText());
-
-    // ACCT_CODE is never bound from the account field ...
-    Compiled acct("ACCT_CODE == \"ACC\"");
-    EXPECT_FALSE(acct.expr.getData().prepare(plain, acct.expr));
-    EXPECT_EQ(missing("ACCT_CODE"), acct.expr.getErrorText());
-    EXPECT_EQ(0u, acct.expr.getData().getValues().count("ACCT_CODE"));
-    // ... only from a named attribute of that name.
-    CGroupInstrument withAcct(plain);
-    withAcct.addAttr("ACCT_CODE", std::string("ACC"));
-    EXPECT_TRUE(acct.expr.getData().prepare(withAcct, acct.expr));
-    EXPECT_EQ("s:ACC", describe(acct.expr.getData().getValues())["ACCT_CODE"]);
-
-    // A named attribute I_CODE overrides the fixed field, for expressions
-    // that use I_CODE only.
-    CGroupInstrument named(plain);
-    named.addAttr("I_CODE", 7);
-    named.addAttr("UNUSED", 1.5);
-    EXPECT_TRUE(fixedOnly.expr.getData().prepare(named, fixedOnly.expr));
-    EXPECT_EQ((std::map<std::string, std::string>{
-                  {"A_TYPE", "s:S"}, {"I_CODE", "i:7"}, {"M_TYPE", "s:XSHG"}}),
-              describe(fixedOnly.expr.getData().getValues()));
-    Compiled other("A_TYPE == \"S\"");
-    EXPECT_TRUE(other.expr.getData().prepare(named, other.expr));
-    EXPECT_EQ("s:600000", describe(other.expr.getData().getValues())["I_CODE"]);
-}
-
-TEST(GrpDataTest, EveryMissingNameIsReportedInAscendingOrder) {
-    // Y is written first, but X is reported first; the bindings that could be
-    // made are still in the store.
-    Compiled c("Y == 1 || X == 2 || P_CODE1 == \"A\" || Y == 3");
-    CGroupInstrument inst("C1", "S", "M", "", "A", "", "", "", "", "", "", "");
-    EXPECT_FALSE(c.expr.getData().prepare(inst, c.expr));
-    EXPECT_EQ(missing("X") + missing("Y"), c.expr.getErrorText());
-    EXPECT_EQ((std::map<std::string, std::string>{
-                  {"A_TYPE", "s:S"}, {"I_CODE", "s:C1"}, {"M_TYPE", "s:M"}, {"P_CODE1", "s:A"}}),
-              describe(c.expr.getData().getValues()));
-}
-
 TEST(GrpDataTest, GenericBindingCopiesNamedAttributesOnly) {
     CGroupInstrument inst("C1", "S", "M", "ACC", "A", "", "", "", "", "", "", "");
     inst.addAttr("X", 2.5);
@@ -129,6 +77,13 @@ TEST(GrpDataTest, GenericBindingCopiesNamedAttributesOnly) {
     target = data;
     EXPECT_EQ(1u, target.getValues().size());
     EXPECT_EQ(1u, target.getValues().count("KEEP"));
+
+    // An expression never compiled uses no names: the fixed fields only.
+    CGrpExpr uncompiled;
+    EXPECT_TRUE(uncompiled.getData().prepare(inst, uncompiled));
+    EXPECT_EQ((std::map<std::string, std::string>{
+                  {"A_TYPE", "s:S"}, {"I_CODE", "s:C1"}, {"M_TYPE", "s:M"}}),
+              describe(uncompiled.getData().getValues()));
 }
 
 // The strict binding written out plainly, as the model: the fixed fields,
@@ -157,20 +112,27 @@ bool modelBinding(const CGroupInstrument& inst, const std::set<std::string>& use
 // The store is refilled in place from instrument to instrument; whatever it
 // held before, it must end up exactly as the model binds the instrument.
 // Random instruments (fixed seed) with attributes present, absent, of
-// changing types, and with runs of other attributes between the used ones.
+// changing types, and with runs of other attributes between the used ones:
+// named attributes override the fixed fields the expression uses (I_CODE,
+// M_TYPE) and not the others (A_TYPE); ACCT_CODE comes from a named
+// attribute only, never from the account field; every missing name is
+// reported, in ascending order, and what could be bound is still bound.
 TEST(GrpDataTest, RefilledStoreMatchesTheModel) {
     const std::string text =
-        "A == 1 || B == \"x\" || I_CODE == \"c\" || Z == 2 || M_TYPE == \"m\" || P9 == 1";
+        "A == 1 || B == \"x\" || I_CODE == \"c\" || Z == 2 || M_TYPE == \"m\" || P9 == 1 || "
+        "ACCT_CODE == \"a\"";
     Compiled c(text);
-    const std::set<std::string> used{"A", "B", "I_CODE", "M_TYPE", "P9", "Z"};
+    const std::set<std::string> used{"A", "ACCT_CODE", "B", "I_CODE", "M_TYPE", "P9", "Z"};
     std::mt19937 rnd(1000);
-    const char* names[] = {"A",  "AB", "AC", "B",  "I_CODE", "M_TYPE", "P1", "P2", "P3",
-                           "P4", "P5", "P6", "P7", "P8",     "P9",     "Q",  "Z",  "ZZ"};
+    const char* names[] = {"A",      "AB", "AC", "ACCT_CODE", "A_TYPE", "B",  "I_CODE",
+                           "M_TYPE", "P1", "P2", "P3",        "P4",     "P5", "P6",
+                           "P7",     "P8", "P9", "Q",         "Z",      "ZZ"};
     for (int round = 0; round < 2000; ++round) {
         CGroupInstrument inst;
         inst.setiCode(std::string(rnd() % 20, 'c'));
         inst.setaType(rnd() % 2 ? "S" : "");
         inst.setmType("m");
+        inst.setAcctCode(rnd() % 2 ? "a" : "");
         for (const char* name : names) {
             switch (rnd() % 7) {
                 case 0:

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "support/fakeData.h"
 #include "support/gbk.h"
 #include "support/logCapture.h"
 #include "zu_zozov/group.h"
@@ -31,38 +32,7 @@ using qvt::ht::CPropDic;
 using testsupport::gbk;
 using testsupport::LogCapture;
 
-// A data provider answering from maps and recording every call.
-class FakeProvider : public qvt::ht::IHTGroupData {
-  public:
-    qvt::ht::CPropDic* getPropDic(const std::string& propCode) override {
-        calls.push_back("getPropDic(" + propCode + ")");
-        auto found = dics.find(propCode);
-        return found == dics.end() ? nullptr : &found->second;
-    }
-    const std::vector<std::string>* getParentPropValues(const std::string& childProp,
-                                                        const std::string& parentProp,
-                                                        const std::string& childValue) override {
-        calls.push_back("parents(" + childProp + "," + parentProp + "," + childValue + ")");
-        auto found = parents.find(childProp + "|" + parentProp + "|" + childValue);
-        return found == parents.end() ? nullptr : &found->second;
-    }
-    std::string getRootClassCode() override {
-        calls.push_back("getRootClassCode()");
-        return rootClass;
-    }
-    qvt::ht::CGrpRule* getGrpRule(const std::string& ruleCode) override {
-        calls.push_back("getGrpRule(" + ruleCode + ")");
-        auto found = rules.find(ruleCode);
-        return found == rules.end() ? nullptr : found->second;
-    }
-    qvt::ht::CAcctRule* getAcctRule(const std::string& /*ruleCode*/) override { return nullptr; }
-
-    std::map<std::string, CPropDic> dics;
-    std::map<std::string, std::vector<std::string>> parents;
-    std::map<std::string, CGrpRule*> rules;
-    std::string rootClass = "ROOT";
-    std::vector<std::string> calls;
-};
+using FakeProvider = testsupport::FakeData;
 
 CGroupInstrument inst(const std::string& code, const std::string& aType,
                       const std::string& p1 = "") {
@@ -172,24 +142,6 @@ TEST(GrpRuleTest, ReadingTheGroupListForm) {
     EXPECT_EQ(2u, stored.getGroups().size());
 }
 
-TEST(GrpRuleTest, ChineseNamesArriveAsGbk) {
-    const std::string utf8Xml =
-        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
-        "<Rule><Group Code=\"01\" Name=\"股票\" Exp='P_CODE1 == \"沪市\"'/></Rule>";
-    const std::string gbkXml =
-        gbk("<?xml version=\"1.0\" encoding=\"GBK\"?>"
-            "<Rule><Group Code=\"01\" Name=\"股票\" Exp='P_CODE1 == \"沪市\"'/></Rule>");
-    for (const std::string& xml : {utf8Xml, gbkXml}) {
-        CGrpRule rule;
-        ASSERT_TRUE(rule.init(xml));
-        ASSERT_NE(nullptr, rule.getGroup("01"));
-        EXPECT_EQ(gbk("股票"), rule.getGroup("01")->getName());
-        ASSERT_TRUE(rule.buildExps());
-        EXPECT_EQ("01", evalCode(rule, inst("C1", "S", gbk("沪市"))));
-        EXPECT_EQ("xother", evalCode(rule, inst("C1", "S", gbk("深市"))));
-    }
-}
-
 TEST(GrpRuleTest, AddGroupReplacesAndDeletes) {
     CGrpRule rule;
     CGroup* first = new CGroup();
@@ -226,7 +178,7 @@ TEST(GrpRuleTest, PropertyForm) {
     rule.setCode("R");
     rule.setGroupDataProvider(provider);
     ASSERT_TRUE(rule.init("<Rule Property=\"X.Y\"/>"));
-    EXPECT_EQ((std::vector<std::string>{"getPropDic(Y)"}), provider->calls);
+    EXPECT_EQ((std::vector<std::string>{"dic:Y"}), provider->calls);
     EXPECT_EQ(CGrpRule::GROUP_PROPERTY, rule.getType());
     EXPECT_EQ("X.Y", rule.getProperty());
     ASSERT_EQ((std::vector<std::string>{"01", "02"}), codes(rule.getGroups()));
@@ -279,7 +231,7 @@ TEST(GrpRuleTest, PropertyForm) {
     none.setGroupDataProvider(provider);
     provider->calls.clear();
     ASSERT_TRUE(none.init("<Rule Property=\"Z\"/>"));
-    EXPECT_EQ((std::vector<std::string>{"getPropDic(Z)"}), provider->calls);
+    EXPECT_EQ((std::vector<std::string>{"dic:Z"}), provider->calls);
     EXPECT_EQ(CGrpRule::GROUP_PROPERTY, none.getType());
     EXPECT_TRUE(none.getGroups().empty());
 }
@@ -378,8 +330,8 @@ TEST(GrpRuleTest, GetGroupsWalksThePropertyPath) {
 
     provider->calls.clear();
     const auto found = rule->getGroups("DEEP", "d1");
-    EXPECT_EQ((std::vector<std::string>{"getGrpRule(DEEP)", "parents(D,B,d1)", "parents(B,A,b1)",
-                                        "parents(B,A,b2)"}),
+    EXPECT_EQ((std::vector<std::string>{"rule:DEEP", "parents:D|B|d1", "parents:B|A|b1",
+                                        "parents:B|A|b2"}),
               provider->calls);
     ASSERT_EQ((std::vector<std::string>{"a1", "a2", "a9"}), codes(found));
     EXPECT_EQ(rule->getGroup("a1"), found.at("a1"));
@@ -395,8 +347,7 @@ TEST(GrpRuleTest, GetGroupsWalksThePropertyPath) {
     for (const char* other : {"NONE", "LIST", "SHORT", "OTHER"}) {
         provider->calls.clear();
         EXPECT_EQ(all, rule->getGroups(other, "x")) << other;
-        EXPECT_EQ(std::vector<std::string>{"getGrpRule(" + std::string(other) + ")"},
-                  provider->calls);
+        EXPECT_EQ(std::vector<std::string>{"rule:" + std::string(other)}, provider->calls);
     }
 
     // A list rule answers all of its groups without asking the provider.

@@ -8,7 +8,6 @@
 using qvt::ht::CAttrPropClassMap;
 using qvt::ht::CAttrPropClassObjMap;
 using qvt::ht::CInstrumentPool;
-using qvt::ht::CPropDic;
 
 TEST(CAttrPropClassObjMap, GetAddAndDuplicates) {
     CAttrPropClassObjMap m;
@@ -50,35 +49,4 @@ TEST(CAttrPropClassMap, AddReturnsExistingEntryAndCopiesAreIndependent) {
     EXPECT_EQ(3u, m.get("p")->get("c")->size());
 }
 
-TEST(CPropDic, CopyCopiesBothMaps) {
-    CPropDic d;
-    d.m_code = "P";
-    d.m_values["1"] = "one";
-    d.m_valueNames["1"] = "One";
-    d.setTableName("T");
-    CPropDic copy(d);
-    copy.m_values["2"] = "two";
-    copy.m_valueNames["1"] = "Changed";
-    EXPECT_EQ(1u, d.m_values.size());
-    EXPECT_EQ("One", d.m_valueNames["1"]);
-    EXPECT_EQ("P", copy.m_code);
-    EXPECT_EQ("T", copy.getTableName());
-    CPropDic assigned;
-    assigned = copy;
-    EXPECT_EQ(2u, assigned.m_values.size());
-    EXPECT_EQ("Changed", assigned.m_valueNames["1"]);
-}
-
-TEST(CInstrumentPool, DefaultsAndAccessors) {
-    CInstrumentPool p;
-    EXPECT_EQ(0, p.getID());
-    EXPECT_EQ("", p.getCode());
-    EXPECT_EQ("", p.getTableName());
-    p.setID(42);
-    p.setCode("POOL");
-    p.setTableName("TPOOL");
-    CInstrumentPool copy(p);
-    EXPECT_EQ(42, copy.getID());
-    EXPECT_EQ("POOL", copy.getCode());
-    EXPECT_EQ("TPOOL", copy.getTableName());
-}
+TEST(CInstrumentPool, NewPoolHasIdZero) { EXPECT_EQ(0, CInstrumentPool().getID()); }

@@ -87,26 +87,17 @@ TEST(CXProp, TypeIsNullUntilRecognisedAndComparesByPointer) {
     EXPECT_EQ(CXProp::PTYPE_CLASS, copy.getType());
 }
 
-TEST(CXProp, DefaultsFlagsAndDateColumn) {
+TEST(CXProp, DefaultsAndDateColumn) {
     CXProp p;
-    EXPECT_EQ("", p.getCode());
-    EXPECT_EQ("", p.getStoremode());
     EXPECT_FALSE(p.isDirectSQL());
     EXPECT_FALSE(p.isPropFlag());
     EXPECT_FALSE(p.hasDatecol());
     EXPECT_FALSE(p.isBegDateProperty());
-    p.directSQL(true);
-    p.propFlag(true);
-    EXPECT_TRUE(p.isDirectSQL());
-    EXPECT_TRUE(p.isPropFlag());
-    p.setDatecol("beg_date");
+    p.setDatecol("beg_date");  // the name is compared case-sensitively
     EXPECT_TRUE(p.hasDatecol());
     EXPECT_FALSE(p.isBegDateProperty());
     p.setDatecol("BEG_DATE");
     EXPECT_TRUE(p.isBegDateProperty());
-    EXPECT_EQ("R", CXProp::STORE_MODE_ROW);
-    EXPECT_EQ("C", CXProp::STORE_MODE_COL);
-    EXPECT_EQ("AO_VALUE", CXProp::COL_CLASVAL_ROWPROP_PROP);
 }
 
 TEST(CXClass, AddPropertyReplacesAddPropertiesNeverDoes) {
