@@ -13,8 +13,8 @@ const char kList[] =
     "600000, 600004, 600006, 600007, 600008, 600009, 600010, 600011, 600015, 600016,"
     "600018, 600019, 600020, 600021, 600022, 600023, 600025, 600026, 600027, 600028";
 
-void runCall(benchmark::State& state, const qvtlib::expr::basic_function& f,
-             const boost::any& a, const boost::any& b, const boost::any* c) {
+void runCall(benchmark::State& state, const qvtlib::expr::basic_function& f, const boost::any& a,
+             const boost::any& b, const boost::any* c) {
     for (auto _ : state) {
         f.addParamValue(a);
         f.addParamValue(b);

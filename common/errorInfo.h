@@ -16,7 +16,7 @@ namespace qvtlib {
 namespace common {
 
 class ZU_ZOZOV_EXPORT CErrorInfo {
-public:
+  public:
     CErrorInfo();
     virtual ~CErrorInfo();
     CErrorInfo(const CErrorInfo& other);
@@ -32,13 +32,13 @@ public:
     // through it while the expression is const.
     void appendErrorText(const std::string& text) const;
 
-protected:
+  protected:
     // Appends `message` and a line end.
     void addError(const std::string& message);
     // The stream itself, for writing text without a line end.
     std::ostream& errorStream() { return m_errStream; }
 
-private:
+  private:
     mutable std::stringstream m_errStream;
 };
 

@@ -19,18 +19,18 @@
 #if defined(ZU_ZOZOV_STATIC)
 // The library's objects linked straight into a program (the tests link the
 // internal static library): nothing to import.
-#  define ZU_ZOZOV_EXPORT
-#  define ZU_ZOZOV_TEMPLATE_EXPORT
+#define ZU_ZOZOV_EXPORT
+#define ZU_ZOZOV_TEMPLATE_EXPORT
 #elif defined(_WIN32) || defined(__CYGWIN__)
-#  if defined(ZU_ZOZOV_BUILDING)
-#    define ZU_ZOZOV_EXPORT __declspec(dllexport)
-#  else
-#    define ZU_ZOZOV_EXPORT __declspec(dllimport)
-#  endif
-#  define ZU_ZOZOV_TEMPLATE_EXPORT
+#if defined(ZU_ZOZOV_BUILDING)
+#define ZU_ZOZOV_EXPORT __declspec(dllexport)
 #else
-#  define ZU_ZOZOV_EXPORT __attribute__((visibility("default")))
-#  define ZU_ZOZOV_TEMPLATE_EXPORT __attribute__((visibility("default")))
+#define ZU_ZOZOV_EXPORT __declspec(dllimport)
+#endif
+#define ZU_ZOZOV_TEMPLATE_EXPORT
+#else
+#define ZU_ZOZOV_EXPORT __attribute__((visibility("default")))
+#define ZU_ZOZOV_TEMPLATE_EXPORT __attribute__((visibility("default")))
 #endif
 
 #endif  // ZU_ZOZOV_COMMON_EXPORT_H

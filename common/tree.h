@@ -32,8 +32,8 @@
 #include <utility>
 #include <vector>
 
-#include "common/grid.h"
 #include "common/export.h"
+#include "common/grid.h"
 #include "common/walker.h"
 
 namespace qvtlib {
@@ -507,7 +507,9 @@ void CNode<T>::dump(tuple& r) const {
     std::vector<tuple*> rows(1, &r);
     walkSubtree(
         this,
-        [&rows](const CNode* n) { rows.push_back(&n->dumpKey(rows.back()->subTable("node_attr"))); },
+        [&rows](const CNode* n) {
+            rows.push_back(&n->dumpKey(rows.back()->subTable("node_attr")));
+        },
         [&rows](const CNode*) { rows.pop_back(); });
 }
 

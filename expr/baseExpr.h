@@ -26,12 +26,12 @@
 #include <string>
 
 #include "common/errorInfo.h"
+#include "common/export.h"
 #include "common/noCopy.h"
 #include "expr/anyAssign.h"
 #include "expr/data.h"
 #include "expr/exceptions.h"
 #include "expr/parser.h"
-#include "common/export.h"
 
 namespace qvtlib {
 namespace expr {

@@ -11,8 +11,8 @@
 #include <exception>
 #include <string>
 
-#include "expr/token.h"
 #include "common/export.h"
+#include "expr/token.h"
 
 namespace qvtlib {
 namespace expr {

@@ -41,12 +41,12 @@
 #include <utility>
 #include <vector>
 
+#include "common/export.h"
 #include "expr/anyAssign.h"
 #include "expr/data.h"
 #include "expr/exceptions.h"
 #include "expr/keys.h"
 #include "expr/value.h"
-#include "common/export.h"
 
 namespace qvtlib {
 namespace expr {

@@ -16,9 +16,9 @@
 #include <string>
 #include <string_view>
 
+#include "common/export.h"
 #include "expr/node.h"
 #include "expr/value.h"
-#include "common/export.h"
 
 namespace qvtlib {
 namespace expr {

@@ -15,8 +15,8 @@
 #include <iostream>
 #include <string>
 
-#include "expr/token.h"
 #include "common/export.h"
+#include "expr/token.h"
 
 namespace qvtlib {
 namespace expr {

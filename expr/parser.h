@@ -30,11 +30,11 @@
 #include <set>
 #include <string>
 
+#include "common/export.h"
 #include "expr/keys.h"
 #include "expr/node.h"
 #include "expr/scanner.h"
 #include "expr/token.h"
-#include "common/export.h"
 
 namespace qvtlib {
 namespace expr {

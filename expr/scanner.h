@@ -17,8 +17,8 @@
 #include <deque>
 #include <istream>
 
-#include "expr/token.h"
 #include "common/export.h"
+#include "expr/token.h"
 
 namespace qvtlib {
 namespace expr {

@@ -45,9 +45,7 @@ double toDouble(const boost::any& v) {
     return out;
 }
 
-bool doubleEqual(double a, double b) {
-    return std::fabs(a - b) < DOUBLE_TOLERANCE;
-}
+bool doubleEqual(double a, double b) { return std::fabs(a - b) < DOUBLE_TOLERANCE; }
 
 }  // namespace expr
 }  // namespace qvtlib

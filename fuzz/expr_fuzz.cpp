@@ -9,6 +9,9 @@
 //
 // Any crash, sanitizer report or exception that is not a std::exception is a
 // finding; failed compiles, type errors and failed evaluations are not.
+#include <boost/any.hpp>
+#include <boost/make_shared.hpp>
+#include <boost/shared_ptr.hpp>
 #include <cstddef>
 #include <cstdint>
 #include <exception>
@@ -16,10 +19,6 @@
 #include <set>
 #include <string>
 #include <vector>
-
-#include <boost/any.hpp>
-#include <boost/make_shared.hpp>
-#include <boost/shared_ptr.hpp>
 
 #include "expr/baseExpr.h"
 #include "expr/function.h"
@@ -33,14 +32,14 @@ namespace {
 using qvtlib::expr::basic_data;
 
 class CFuzzData : public basic_data {
-public:
+  public:
     bool prepare(const void*) override { return true; }
 };
 
 // Answers inSql by comparing the value's text with the SQL text, inPool by
 // the sign of the pool number: deterministic and without outside data.
 class CFuzzHelper : public qvt::ht::IHTGroupHelper {
-public:
+  public:
     boost::any inSqlCalcFunc(const boost::any& value, const boost::any& sql) override {
         const std::string* s = boost::any_cast<std::string>(&value);
         return boost::any(s != nullptr && *s == boost::any_cast<std::string>(sql));

@@ -8,15 +8,14 @@
 // expressions generated from value codes; those are compiled and evaluated
 // too.  Any crash, leak, sanitizer report or escaping exception is a finding;
 // rules that do not parse or compile are answers.
+#include <boost/any.hpp>
+#include <boost/make_shared.hpp>
+#include <boost/shared_ptr.hpp>
 #include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
-
-#include <boost/any.hpp>
-#include <boost/make_shared.hpp>
-#include <boost/shared_ptr.hpp>
 
 #include "log/logout.h"
 #include "zu_zozov/group.h"
@@ -32,7 +31,7 @@ using qvt::ht::CGroupInstrument;
 using qvt::ht::CGrpRule;
 
 class CFuzzHelper : public qvt::ht::IHTGroupHelper {
-public:
+  public:
     boost::any inSqlCalcFunc(const boost::any& value, const boost::any& sql) override {
         const std::string* s = boost::any_cast<std::string>(&value);
         return boost::any(s != nullptr && *s == boost::any_cast<std::string>(sql));
@@ -43,7 +42,7 @@ public:
 };
 
 class CFuzzProvider : public qvt::ht::IHTGroupData {
-public:
+  public:
     // withOther: getGrpRule("other") answers a property rule of CLS.A.B,
     // itself served by a provider without one.
     explicit CFuzzProvider(bool withOther) : m_parents(1, std::string("P1")) {
@@ -76,7 +75,7 @@ public:
     }
     qvt::ht::CAcctRule* getAcctRule(const std::string&) override { return nullptr; }
 
-private:
+  private:
     qvt::ht::CPropDic m_dic;
     std::vector<std::string> m_parents;
     CGrpRule m_other;

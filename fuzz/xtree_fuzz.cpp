@@ -9,16 +9,15 @@
 // "P" (by property CLS.A) and "Q" (by property CLS.A.B, below P) and the
 // account rule "AC"; other codes are unknown rules.  Any crash, leak,
 // sanitizer report or escaping exception is a finding.
+#include <boost/any.hpp>
+#include <boost/make_shared.hpp>
+#include <boost/shared_ptr.hpp>
 #include <cstddef>
 #include <cstdint>
 #include <map>
 #include <string>
 #include <utility>
 #include <vector>
-
-#include <boost/any.hpp>
-#include <boost/make_shared.hpp>
-#include <boost/shared_ptr.hpp>
 
 #include "log/logout.h"
 #include "xml/domXMLCore.h"
@@ -37,7 +36,7 @@ using qvt::ht::CGroupInstrument;
 using qvt::ht::CGrpRule;
 
 class CFuzzHelper : public qvt::ht::IHTGroupHelper {
-public:
+  public:
     boost::any inSqlCalcFunc(const boost::any&, const boost::any&) override { return true; }
     boost::any inPoolCalcFunc(const qvtlib::expr::basic_data*, const boost::any&) override {
         return 0;
@@ -46,7 +45,7 @@ public:
 
 // Value lists only: serves the rules' own init.
 class CDicProvider : public qvt::ht::IHTGroupData {
-public:
+  public:
     CDicProvider() : m_parents(1, std::string("01")) {
         m_a.m_valueNames["01"] = "one";
         m_a.m_valueNames["02"] = "two";
@@ -66,7 +65,7 @@ public:
     CGrpRule* getGrpRule(const std::string&) override { return nullptr; }
     qvt::ht::CAcctRule* getAcctRule(const std::string&) override { return nullptr; }
 
-private:
+  private:
     qvt::ht::CPropDic m_a;
     qvt::ht::CPropDic m_b;
     std::vector<std::string> m_parents;
@@ -74,7 +73,7 @@ private:
 
 // The tree's provider: the rules L, P, Q and the account rule AC.
 class CTreeProvider : public CDicProvider {
-public:
+  public:
     CTreeProvider() {
         const boost::shared_ptr<qvt::ht::IHTGroupData> dics = boost::make_shared<CDicProvider>();
         initRule(m_list, "L",
@@ -97,7 +96,7 @@ public:
         return code == "AC" ? &m_acct : nullptr;
     }
 
-private:
+  private:
     static void initRule(CGrpRule& rule, const char* code, const char* xml,
                          const boost::shared_ptr<qvt::ht::IHTGroupData>& dics) {
         rule.setCode(code);

@@ -21,27 +21,27 @@ namespace detail {
 
 // The part of path after its last '/' or '\\'.
 constexpr const char* baseName(const char* path) {
-  const char* base = path;
-  for (const char* p = path; *p != '\0'; ++p) {
-    if (*p == '/' || *p == '\\') base = p + 1;
-  }
-  return base;
+    const char* base = path;
+    for (const char* p = path; *p != '\0'; ++p) {
+        if (*p == '/' || *p == '\\') base = p + 1;
+    }
+    return base;
 }
 
 }  // namespace detail
 }  // namespace zAZir4
 
-#define ZU_ZOZOV_LOG(level, logger, message)                                            \
-  do {                                                                                 \
-    try {                                                                              \
-      std::ostringstream zuLogMessage_;                                                \
-      zuLogMessage_ << message;                                                        \
-      std::ostringstream zuLogLogger_;                                                 \
-      zuLogLogger_ << logger;                                                          \
-      ::zAZir4::logout(level, zuLogLogger_.str().c_str(), zuLogMessage_.str().c_str(), \
-                       ::zAZir4::detail::baseName(__FILE__), __LINE__);                \
-    } catch (...) {                                                                    \
-    }                                                                                  \
-  } while (false)
+#define ZU_ZOZOV_LOG(level, logger, message)                                                 \
+    do {                                                                                     \
+        try {                                                                                \
+            std::ostringstream zuLogMessage_;                                                \
+            zuLogMessage_ << message;                                                        \
+            std::ostringstream zuLogLogger_;                                                 \
+            zuLogLogger_ << logger;                                                          \
+            ::zAZir4::logout(level, zuLogLogger_.str().c_str(), zuLogMessage_.str().c_str(), \
+                             ::zAZir4::detail::baseName(__FILE__), __LINE__);                \
+        } catch (...) {                                                                      \
+        }                                                                                    \
+    } while (false)
 
 #endif  // ZU_ZOZOV_LOG_LOGSITE_H

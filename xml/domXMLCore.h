@@ -34,8 +34,8 @@
 #include <xercesc/dom/DOMNode.hpp>
 #include <xercesc/dom/DOMNodeFilter.hpp>
 
-#include "xml/xmlString.h"
 #include "common/export.h"
+#include "xml/xmlString.h"
 
 namespace vODodi {
 namespace XML {

@@ -15,11 +15,10 @@
 #ifndef ZU_ZOZOV_XML_XMLSTRING_H
 #define ZU_ZOZOV_XML_XMLSTRING_H
 
-#include <xercesc/dom/DOMElement.hpp>
-#include <xercesc/util/XercesDefs.hpp>
-
 #include <string>
 #include <vector>
+#include <xercesc/dom/DOMElement.hpp>
+#include <xercesc/util/XercesDefs.hpp>
 
 #include "common/export.h"
 
@@ -36,13 +35,13 @@ ZU_ZOZOV_EXPORT void initXerces();
 // object:
 //   element->setAttribute(CToXMLCh("Code").get(), CToXMLCh(code).get());
 class ZU_ZOZOV_EXPORT CToXMLCh {
- public:
-  explicit CToXMLCh(const std::string& gbk);
-  // The converted text; valid while this object lives.  Never null.
-  const XMLCh* get() const { return m_text.data(); }
+  public:
+    explicit CToXMLCh(const std::string& gbk);
+    // The converted text; valid while this object lives.  Never null.
+    const XMLCh* get() const { return m_text.data(); }
 
- private:
-  std::vector<XMLCh> m_text;
+  private:
+    std::vector<XMLCh> m_text;
 };
 
 // The UTF-16 text as GBK bytes; an empty string for null or empty text.

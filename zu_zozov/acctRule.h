@@ -23,7 +23,7 @@ namespace qvt {
 namespace ht {
 
 class ZU_ZOZOV_EXPORT CAccount {
-public:
+  public:
     CAccount();
     CAccount(const CAccount& other);
     CAccount& operator=(const CAccount& other);
@@ -38,14 +38,14 @@ public:
     std::string getExpression() const { return m_expression; }
     void setExpression(const std::string& expression) { m_expression = expression; }
 
-private:
+  private:
     std::string m_code;
     std::string m_name;
     std::string m_expression;
 };
 
 class ZU_ZOZOV_EXPORT CAcctRule {
-public:
+  public:
     // The kind of the rule: stored and returned only.  The underlying type is
     // fixed, so a host may store any int value of its own.
     enum AcctType : int { ACCT_TYPE_NONE = 0 };
@@ -86,7 +86,7 @@ public:
     // The account held under code (still owned by the rule), or null.
     CAccount* getAccount(const std::string& code) const;
 
-private:
+  private:
     // Deletes every owned account and empties the map; returns true.
     bool clear();
 

@@ -6,11 +6,11 @@
 namespace {
 
 void logAttach() {
-  zAZir4::logout(zAZir4::LEVEL_ENTER_EXIT, "ENTER_EXIT", "dll attach: zu_zozov!", nullptr, -1);
+    zAZir4::logout(zAZir4::LEVEL_ENTER_EXIT, "ENTER_EXIT", "dll attach: zu_zozov!", nullptr, -1);
 }
 
 void logDetach() {
-  zAZir4::logout(zAZir4::LEVEL_ENTER_EXIT, "ENTER_EXIT", "dll detach: zu_zozov!", nullptr, -1);
+    zAZir4::logout(zAZir4::LEVEL_ENTER_EXIT, "ENTER_EXIT", "dll detach: zu_zozov!", nullptr, -1);
 }
 
 }  // namespace
@@ -21,12 +21,12 @@ void logDetach() {
 
 // Never fails a load; thread attach and detach write nothing.
 BOOL APIENTRY DllMain(HMODULE /*module*/, DWORD reason, LPVOID /*reserved*/) {
-  if (reason == DLL_PROCESS_ATTACH) {
-    logAttach();
-  } else if (reason == DLL_PROCESS_DETACH) {
-    logDetach();
-  }
-  return TRUE;
+    if (reason == DLL_PROCESS_ATTACH) {
+        logAttach();
+    } else if (reason == DLL_PROCESS_DETACH) {
+        logDetach();
+    }
+    return TRUE;
 }
 
 #else

@@ -1,11 +1,11 @@
 #include "zu_zozov/groupInstrument.h"
-#include "zu_zozov/groupInstrumentDetail.h"
 
 #include <sstream>
 #include <typeinfo>
 #include <utility>
 
 #include "log/logSite.h"
+#include "zu_zozov/groupInstrumentDetail.h"
 
 namespace qvt {
 namespace ht {
@@ -69,9 +69,9 @@ const char LOGGER[] = "CGroupInstrument";
 
 template <class T>
 std::string streamed(const boost::any& value) {
-  std::stringstream out;
-  out << boost::any_cast<T>(value);
-  return out.str();
+    std::stringstream out;
+    out << boost::any_cast<T>(value);
+    return out.str();
 }
 
 }  // namespace
@@ -79,7 +79,8 @@ std::string streamed(const boost::any& value) {
 namespace detail {
 
 void logAttributeReadFailure(const std::string& name, const char* what) {
-  ZU_ZOZOV_LOG(zAZir4::LEVEL_ERROR, LOGGER, "属性" << name << ":" << (what != nullptr ? what : ""));
+    ZU_ZOZOV_LOG(zAZir4::LEVEL_ERROR, LOGGER,
+                 "属性" << name << ":" << (what != nullptr ? what : ""));
 }
 
 }  // namespace detail
@@ -93,16 +94,16 @@ CGroupInstrument::CGroupInstrument(const std::string& iCode, const std::string& 
                                    const std::string& pCode5, const std::string& pCode6,
                                    const std::string& pCode7, const std::string& pCode8)
     : m_iCode(iCode), m_aType(aType), m_mType(mType), m_acctCode(acctCode) {
-  // The names ascend, so each entry goes to the end of the map: no searches,
-  // no temporary values.
-  m_attrs.emplace_hint(m_attrs.end(), attr::P_CODE1, pCode1);
-  m_attrs.emplace_hint(m_attrs.end(), attr::P_CODE2, pCode2);
-  m_attrs.emplace_hint(m_attrs.end(), attr::P_CODE3, pCode3);
-  m_attrs.emplace_hint(m_attrs.end(), attr::P_CODE4, pCode4);
-  m_attrs.emplace_hint(m_attrs.end(), attr::P_CODE5, pCode5);
-  m_attrs.emplace_hint(m_attrs.end(), attr::P_CODE6, pCode6);
-  m_attrs.emplace_hint(m_attrs.end(), attr::P_CODE7, pCode7);
-  m_attrs.emplace_hint(m_attrs.end(), attr::P_CODE8, pCode8);
+    // The names ascend, so each entry goes to the end of the map: no searches,
+    // no temporary values.
+    m_attrs.emplace_hint(m_attrs.end(), attr::P_CODE1, pCode1);
+    m_attrs.emplace_hint(m_attrs.end(), attr::P_CODE2, pCode2);
+    m_attrs.emplace_hint(m_attrs.end(), attr::P_CODE3, pCode3);
+    m_attrs.emplace_hint(m_attrs.end(), attr::P_CODE4, pCode4);
+    m_attrs.emplace_hint(m_attrs.end(), attr::P_CODE5, pCode5);
+    m_attrs.emplace_hint(m_attrs.end(), attr::P_CODE6, pCode6);
+    m_attrs.emplace_hint(m_attrs.end(), attr::P_CODE7, pCode7);
+    m_attrs.emplace_hint(m_attrs.end(), attr::P_CODE8, pCode8);
 }
 
 CGroupInstrument::CGroupInstrument(const CGroupInstrument& other) = default;
@@ -112,66 +113,66 @@ CGroupInstrument& CGroupInstrument::operator=(CGroupInstrument&& other) noexcept
 CGroupInstrument::~CGroupInstrument() = default;
 
 void CGroupInstrument::addAttr(const std::string& name, const boost::any& value) {
-  m_attrs[name] = value;
+    m_attrs[name] = value;
 }
 
 void CGroupInstrument::addAttr(const CGroupInstrument& other) {
-  if (&other == this) return;
-  for (const auto& entry : other.m_attrs) m_attrs[entry.first] = entry.second;
+    if (&other == this) return;
+    for (const auto& entry : other.m_attrs) m_attrs[entry.first] = entry.second;
 }
 
 const boost::any* CGroupInstrument::findAttr(const std::string& name) const {
-  const auto found = m_attrs.find(name);
-  return found != m_attrs.end() ? &found->second : nullptr;
+    const auto found = m_attrs.find(name);
+    return found != m_attrs.end() ? &found->second : nullptr;
 }
 
 std::string CGroupInstrument::getAttributeAsString(const std::string& name) const {
-  const auto found = m_attrs.find(name);
-  if (found == m_attrs.end()) return detail::xother();
-  try {
-    return attrToString(found->second);
-  } catch (const boost::bad_any_cast& e) {
-    detail::logAttributeReadFailure(name, e.what());
-    return detail::xother();
-  }
+    const auto found = m_attrs.find(name);
+    if (found == m_attrs.end()) return detail::xother();
+    try {
+        return attrToString(found->second);
+    } catch (const boost::bad_any_cast& e) {
+        detail::logAttributeReadFailure(name, e.what());
+        return detail::xother();
+    }
 }
 
 std::string CGroupInstrument::attrToString(const boost::any& value) const {
-  if (value.empty()) return std::string();
-  const std::type_info& type = value.type();
-  if (type == typeid(std::string)) return boost::any_cast<const std::string&>(value);
-  if (type == typeid(double)) return streamed<double>(value);
-  if (type == typeid(int)) return streamed<int>(value);
-  if (type == typeid(float)) return streamed<float>(value);
-  return std::string();
+    if (value.empty()) return std::string();
+    const std::type_info& type = value.type();
+    if (type == typeid(std::string)) return boost::any_cast<const std::string&>(value);
+    if (type == typeid(double)) return streamed<double>(value);
+    if (type == typeid(int)) return streamed<int>(value);
+    if (type == typeid(float)) return streamed<float>(value);
+    return std::string();
 }
 
 std::string CGroupInstrument::toString() const {
-  std::string text = "(";
-  text += m_iCode;
-  text += ',';
-  text += m_aType;
-  text += ',';
-  text += m_mType;
-  text += ',';
-  for (const auto& entry : m_attrs) {
-    text += entry.first;
-    text += ':';
-    text += attrToString(entry.second);
+    std::string text = "(";
+    text += m_iCode;
     text += ',';
-  }
-  text += ')';
-  return text;
+    text += m_aType;
+    text += ',';
+    text += m_mType;
+    text += ',';
+    for (const auto& entry : m_attrs) {
+        text += entry.first;
+        text += ':';
+        text += attrToString(entry.second);
+        text += ',';
+    }
+    text += ')';
+    return text;
 }
 
 const boost::any& CGroupInstrument::pCode(const std::string& name) const { return m_attrs[name]; }
 
 std::string CGroupInstrument::toKey() const {
-  return toKey(m_iCode, m_aType, m_mType, m_acctCode, attrToString(pCode(attr::P_CODE1)),
-               attrToString(pCode(attr::P_CODE2)), attrToString(pCode(attr::P_CODE3)),
-               attrToString(pCode(attr::P_CODE4)), attrToString(pCode(attr::P_CODE5)),
-               attrToString(pCode(attr::P_CODE6)), attrToString(pCode(attr::P_CODE7)),
-               attrToString(pCode(attr::P_CODE8)));
+    return toKey(m_iCode, m_aType, m_mType, m_acctCode, attrToString(pCode(attr::P_CODE1)),
+                 attrToString(pCode(attr::P_CODE2)), attrToString(pCode(attr::P_CODE3)),
+                 attrToString(pCode(attr::P_CODE4)), attrToString(pCode(attr::P_CODE5)),
+                 attrToString(pCode(attr::P_CODE6)), attrToString(pCode(attr::P_CODE7)),
+                 attrToString(pCode(attr::P_CODE8)));
 }
 
 std::string CGroupInstrument::toKey(const std::string& iCode, const std::string& aType,
@@ -180,42 +181,42 @@ std::string CGroupInstrument::toKey(const std::string& iCode, const std::string&
                                     const std::string& pCode3, const std::string& pCode4,
                                     const std::string& pCode5, const std::string& pCode6,
                                     const std::string& pCode7, const std::string& pCode8) {
-  const std::string* parts[] = {&iCode,  &aType,  &mType,  &acctCode, &pCode1, &pCode2,
-                                 &pCode3, &pCode4, &pCode5, &pCode6,   &pCode7, &pCode8};
-  std::size_t size = 11;
-  for (const std::string* part : parts) size += part->size();
-  std::string key;
-  key.reserve(size);
-  key += *parts[0];
-  for (std::size_t i = 1; i < sizeof parts / sizeof parts[0]; ++i) {
-    key += ',';
-    key += *parts[i];
-  }
-  return key;
+    const std::string* parts[] = {&iCode,  &aType,  &mType,  &acctCode, &pCode1, &pCode2,
+                                  &pCode3, &pCode4, &pCode5, &pCode6,   &pCode7, &pCode8};
+    std::size_t size = 11;
+    for (const std::string* part : parts) size += part->size();
+    std::string key;
+    key.reserve(size);
+    key += *parts[0];
+    for (std::size_t i = 1; i < sizeof parts / sizeof parts[0]; ++i) {
+        key += ',';
+        key += *parts[i];
+    }
+    return key;
 }
 
 xercesc::DOMElement* CGroupInstrument::toXML(vODodi::XML::CDomXMLCore& doc) const {
-  xercesc::DOMElement* element = doc.createElement("Instrument");
-  if (element == nullptr) return nullptr;
-  const std::string* pCodes[] = {&attr::P_CODE1, &attr::P_CODE2, &attr::P_CODE3, &attr::P_CODE4,
-                                  &attr::P_CODE5, &attr::P_CODE6, &attr::P_CODE7, &attr::P_CODE8};
-  bool written = vODodi::XML::setAttr(element, attr::I_CODE, m_iCode) &&
-                 vODodi::XML::setAttr(element, attr::A_TYPE, m_aType) &&
-                 vODodi::XML::setAttr(element, attr::M_TYPE, m_mType) &&
-                 vODodi::XML::setAttr(element, attr::ACCT_CODE, m_acctCode);
-  try {
-    for (const std::string* name : pCodes) {
-      if (!written) break;
-      written = vODodi::XML::setAttr(element, *name, attrToString(pCode(*name)));
+    xercesc::DOMElement* element = doc.createElement("Instrument");
+    if (element == nullptr) return nullptr;
+    const std::string* pCodes[] = {&attr::P_CODE1, &attr::P_CODE2, &attr::P_CODE3, &attr::P_CODE4,
+                                   &attr::P_CODE5, &attr::P_CODE6, &attr::P_CODE7, &attr::P_CODE8};
+    bool written = vODodi::XML::setAttr(element, attr::I_CODE, m_iCode) &&
+                   vODodi::XML::setAttr(element, attr::A_TYPE, m_aType) &&
+                   vODodi::XML::setAttr(element, attr::M_TYPE, m_mType) &&
+                   vODodi::XML::setAttr(element, attr::ACCT_CODE, m_acctCode);
+    try {
+        for (const std::string* name : pCodes) {
+            if (!written) break;
+            written = vODodi::XML::setAttr(element, *name, attrToString(pCode(*name)));
+        }
+    } catch (const boost::bad_any_cast&) {
+        written = false;
     }
-  } catch (const boost::bad_any_cast&) {
-    written = false;
-  }
-  if (!written) {
-    element->release();
-    return nullptr;
-  }
-  return element;
+    if (!written) {
+        element->release();
+        return nullptr;
+    }
+    return element;
 }
 
 }  // namespace ht

@@ -1,5 +1,4 @@
 #include "zu_zozov/grpExpr.h"
-#include "zu_zozov/grpExprDetail.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -11,6 +10,7 @@
 #include "expr/function.h"
 #include "expr/value.h"
 #include "log/logSite.h"
+#include "zu_zozov/grpExprDetail.h"
 
 namespace qvt {
 namespace ht {
@@ -343,18 +343,18 @@ boost::any CGrpFunc_substr::calcFunc(const qvtlib::expr::basic_data* /*data*/) c
 
 #if defined(_WIN32)
 // The class-wide declarations that the header declares imported for hosts.
-#define ZU_ZOZOV_GROUP_FUNC_DEFINITION(F)                                          \
-    template <>                                                                    \
-    std::string qvtlib::expr::CBaseFunc<F>::m_name{};                              \
-    template <>                                                                    \
-    boost::any qvtlib::expr::CBaseFunc<F>::m_returnType{};                         \
-    template <>                                                                    \
-    unsigned qvtlib::expr::CBaseFunc<F>::m_paramNum = 0;                           \
-    template <>                                                                    \
-    std::vector<boost::any> qvtlib::expr::CBaseFunc<F>::m_paramType{};            \
-    template <>                                                                    \
-    std::vector<std::string> qvtlib::expr::CBaseFunc<F>::m_paramName{};            \
-    template <>                                                                    \
+#define ZU_ZOZOV_GROUP_FUNC_DEFINITION(F)                               \
+    template <>                                                         \
+    std::string qvtlib::expr::CBaseFunc<F>::m_name{};                   \
+    template <>                                                         \
+    boost::any qvtlib::expr::CBaseFunc<F>::m_returnType{};              \
+    template <>                                                         \
+    unsigned qvtlib::expr::CBaseFunc<F>::m_paramNum = 0;                \
+    template <>                                                         \
+    std::vector<boost::any> qvtlib::expr::CBaseFunc<F>::m_paramType{};  \
+    template <>                                                         \
+    std::vector<std::string> qvtlib::expr::CBaseFunc<F>::m_paramName{}; \
+    template <>                                                         \
     bool qvtlib::expr::CBaseFunc<F>::m_inited = false;
 ZU_ZOZOV_GROUP_FUNC_DEFINITION(qvt::ht::CGrpFunc_inSql)
 ZU_ZOZOV_GROUP_FUNC_DEFINITION(qvt::ht::CGrpFunc_inColl)

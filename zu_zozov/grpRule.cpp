@@ -9,8 +9,8 @@
 #include "xml/domXMLCore.h"
 #include "xml/xmlString.h"
 #include "zu_zozov/group.h"
-#include "zu_zozov/groupInstrumentDetail.h"
 #include "zu_zozov/groupInstrument.h"
+#include "zu_zozov/groupInstrumentDetail.h"
 #include "zu_zozov/grpPlan.h"
 #include "zu_zozov/htGroupData.h"
 #include "zu_zozov/ownedMap.h"
@@ -143,7 +143,8 @@ CGroup* CGrpRule::getGroup(const std::string& code) {
 bool CGrpRule::init(const std::string& xml) {
     vODodi::XML::CDomXMLCore doc;
     if (!doc.input(xml)) return false;
-    vODodi::XML::CDomXMLCoreWalker walker = doc.root(xercesc::DOMNodeFilter::SHOW_ALL, nullptr, false);
+    vODodi::XML::CDomXMLCoreWalker walker =
+        doc.root(xercesc::DOMNodeFilter::SHOW_ALL, nullptr, false);
     xercesc::DOMNode* root = walker.getCur();
     if (root == nullptr) return false;
 

@@ -25,8 +25,8 @@
 #include <string>
 #include <vector>
 
-#include "zu_zozov/acctRule.h"
 #include "common/export.h"
+#include "zu_zozov/acctRule.h"
 #include "zu_zozov/propDic.h"
 
 namespace qvtlib {
@@ -49,7 +49,7 @@ class CGrpRule;
 // false, 0, a string or a value of another type) means "not a member" and the
 // function yields the double 0.
 class ZU_ZOZOV_EXPORT IHTGroupHelper {
-public:
+  public:
     IHTGroupHelper() = default;
     IHTGroupHelper(const IHTGroupHelper&) = default;
     IHTGroupHelper& operator=(const IHTGroupHelper&) = default;
@@ -76,7 +76,7 @@ public:
 // belongs to the host and must stay valid until the call that asked for it
 // returns.
 class ZU_ZOZOV_EXPORT IHTGroupData {
-public:
+  public:
     IHTGroupData() = default;
     IHTGroupData(const IHTGroupData&) = default;
     IHTGroupData& operator=(const IHTGroupData&) = default;

@@ -29,7 +29,7 @@ namespace qvt {
 namespace ht {
 
 class ZU_ZOZOV_EXPORT CPropDic {
-public:
+  public:
     CPropDic();
     CPropDic(const CPropDic& other);
     CPropDic& operator=(const CPropDic& other);
@@ -50,7 +50,7 @@ public:
 };
 
 class ZU_ZOZOV_EXPORT CAttrPropClassObjMap {
-public:
+  public:
     typedef std::map<std::string, std::vector<std::string> > Cache;
 
     Cache& getCache() { return m_cache; }
@@ -68,12 +68,12 @@ public:
     // stays valid until the entry is removed or the object destroyed.
     const std::vector<std::string>* get(const std::string& key) const;
 
-private:
+  private:
     Cache m_cache;
 };
 
 class ZU_ZOZOV_EXPORT CAttrPropClassMap {
-public:
+  public:
     typedef std::map<std::string, CAttrPropClassObjMap> Cache;
 
     CAttrPropClassMap();
@@ -92,13 +92,13 @@ public:
     // The entry of key, or null.
     const CAttrPropClassObjMap* get(const std::string& key) const;
 
-private:
+  private:
     std::string m_tableName;
     Cache m_cache;
 };
 
 class ZU_ZOZOV_EXPORT CInstrumentPool {
-public:
+  public:
     // Empty code and table name, ID 0.
     CInstrumentPool();
     CInstrumentPool(const CInstrumentPool& other);
@@ -113,7 +113,7 @@ public:
     std::string getTableName() const { return m_tableName; }
     void setTableName(const std::string& name) { m_tableName = name; }
 
-private:
+  private:
     std::string m_code;
     int m_id;
     std::string m_tableName;

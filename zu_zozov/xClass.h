@@ -19,7 +19,7 @@ namespace qvt {
 namespace ht {
 
 class ZU_ZOZOV_EXPORT CXClass {
-public:
+  public:
     typedef std::map<std::string, boost::shared_ptr<CXProp> > PropMap;
 
     CXClass();
@@ -49,7 +49,7 @@ public:
     // The property held under code, or an empty pointer.
     boost::shared_ptr<CXProp> getProperty(const std::string& code) const;
 
-private:
+  private:
     std::string m_code;
     std::string m_name;
     PropMap m_properties;

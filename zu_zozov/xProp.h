@@ -24,7 +24,7 @@ namespace qvt {
 namespace ht {
 
 class ZU_ZOZOV_EXPORT CXProp {
-public:
+  public:
     // Type codes.  setType() makes getType() return one of these pointers, so
     // that types may be compared by pointer.
     static const char* const PTYPE_S;      // "S"
@@ -104,7 +104,7 @@ public:
     // The name column field is set (only copying carries it over).
     bool hasNcolumn() const { return !m_ncolumn.empty(); }
 
-private:
+  private:
     std::string m_code;
     std::string m_name;
     const char* m_type;

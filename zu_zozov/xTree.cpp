@@ -44,8 +44,9 @@ const std::string ATTR_TYPE = "Type";
 const char* const LOGGER = "CXTree";
 
 bool isTreeType(const std::string& tag) {
-    return tag == CXDefTree::GROUP_TREE || tag == CXDefTree::ACCT_TREE || tag == CXDefTree::PORT_TREE ||
-           tag == CXDefTree::GROUP_RULE_TREE || tag == CXDefTree::ACCT_RULE_TREE;
+    return tag == CXDefTree::GROUP_TREE || tag == CXDefTree::ACCT_TREE ||
+           tag == CXDefTree::PORT_TREE || tag == CXDefTree::GROUP_RULE_TREE ||
+           tag == CXDefTree::ACCT_RULE_TREE;
 }
 
 // Appends n as the last child of parent, whose current last child is last
@@ -899,8 +900,8 @@ bool CXTree::routeChain(CXTreeNode* start, HoldList& holds, bool keepInner, bool
             ++level.at;
             const CRouter::Indices& rest = c.rest[pos];
             if (rest.empty()) continue;
-            CXTreeNode* other = createRuleNode(node->m_type, TAG_XNODE, first->m_ruleCode, detail::xother(),
-                                               first->m_ruleCode, std::string());
+            CXTreeNode* other = createRuleNode(node->m_type, TAG_XNODE, first->m_ruleCode,
+                                               detail::xother(), first->m_ruleCode, std::string());
             if (other == nullptr) {
                 if (!keep) fill(node->m_holds, share);
                 level.result = false;
@@ -1014,9 +1015,8 @@ bool CXTree::sortChain(CXTreeNode* start, HoldList& holds, bool keepInner) {
             HoldList::const_iterator left = level.rest.begin();
             while (left != level.rest.end() && left->inst == nullptr) ++left;
             if (left == level.rest.end()) continue;
-            CXTreeNode* other =
-                createRuleNode(node->m_type, TAG_XNODE, first->m_ruleCode, detail::xother(),
-                               first->m_ruleCode, std::string());
+            CXTreeNode* other = createRuleNode(node->m_type, TAG_XNODE, first->m_ruleCode,
+                                               detail::xother(), first->m_ruleCode, std::string());
             if (other == nullptr) {
                 // No catch-all node to be had: the node keeps its holdings.
                 if (!keep) fillHolds(node->m_holds, share);

@@ -50,10 +50,10 @@
 #include <vector>
 
 #include "common/errorInfo.h"
+#include "common/export.h"
 #include "common/tree.h"
 #include "expr/value.h"
 #include "xml/domXMLCore.h"
-#include "common/export.h"
 #include "zu_zozov/groupInstrument.h"
 #include "zu_zozov/grpData.h"
 #include "zu_zozov/xDefTree.h"

@@ -23,7 +23,7 @@ const char* const kTree =
     "<GroupTree Code='T' Name='By market'><GroupRule Code='MARKET'/></GroupTree>";
 
 class Data : public IHTGroupData {
-public:
+  public:
     CGrpRule* rule = nullptr;
     CPropDic* getPropDic(const std::string&) override { return nullptr; }
     const std::vector<std::string>* getParentPropValues(const std::string&, const std::string&,
@@ -31,7 +31,9 @@ public:
         return nullptr;
     }
     std::string getRootClassCode() override { return "ALL"; }
-    CGrpRule* getGrpRule(const std::string& code) override { return code == "MARKET" ? rule : nullptr; }
+    CGrpRule* getGrpRule(const std::string& code) override {
+        return code == "MARKET" ? rule : nullptr;
+    }
     CAcctRule* getAcctRule(const std::string&) override { return nullptr; }
 };
 

@@ -1,4 +1,6 @@
 // calc and check of operators and leaves.
+#include "expr/keys.h"
+
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -9,7 +11,6 @@
 
 #include "expr/data.h"
 #include "expr/exceptions.h"
-#include "expr/keys.h"
 #include "expr/parser.h"
 #include "support/gbk.h"
 #include "support/varData.h"

@@ -1,5 +1,4 @@
 #include "zu_zozov/groupInstrument.h"
-#include "zu_zozov/groupInstrumentDetail.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +10,7 @@
 #include "support/gbk.h"
 #include "support/logCapture.h"
 #include "xml/domXMLCore.h"
+#include "zu_zozov/groupInstrumentDetail.h"
 
 namespace {
 

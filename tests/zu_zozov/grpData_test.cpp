@@ -1,6 +1,5 @@
 // Binding of instrument attributes to expression variables (CGrpData).
 #include "zu_zozov/grpData.h"
-#include "zu_zozov/grpDataDetail.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +12,7 @@
 #include "expr/function.h"
 #include "support/gbk.h"
 #include "zu_zozov/groupInstrument.h"
+#include "zu_zozov/grpDataDetail.h"
 
 namespace {
 
