@@ -2,18 +2,23 @@
 # Installs what building and testing zu_zozov needs on Debian 12, when it is
 # missing. Run as root (or with sudo available).
 #   install-deps.sh        what the build, tests, benchmarks and examples need
-#                          (libsqlite3-dev only for the book benchmark's yardstick)
+#                          (the tool's CLI11, libcsv and SQLite; SQLite is also the
+#                          book benchmark's yardstick)
 #   install-deps.sh fuzz   that, and clang with libFuzzer (scripts/fuzz.sh)
 #   install-deps.sh mutants  that, and python3 (scripts/mutants.sh)
+#   install-deps.sh format   that, and clang-format (CI's format check)
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config libboost-dev libxerces-c-dev libgtest-dev libgmock-dev libcli11-dev libcsv-dev libsqlite3-dev sqlite3
-          googletest libbenchmark-dev)
+packages=(cmake g++ make pkg-config libboost-dev libxerces-c-dev libgtest-dev libgmock-dev
+          googletest libbenchmark-dev libcli11-dev libcsv-dev libsqlite3-dev sqlite3)
 if [ "${1:-}" = "fuzz" ]; then
     packages+=(clang libclang-rt-14-dev)
 fi
 if [ "${1:-}" = "mutants" ]; then
     packages+=(python3)
+fi
+if [ "${1:-}" = "format" ]; then
+    packages+=(clang-format)
 fi
 
 missing=()
