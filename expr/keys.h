@@ -73,9 +73,17 @@ inline bool compareNumbers(int code, double l, double r) {
 // The comparison `code` (OP_LT .. OP_NE) of two texts, byte-wise, a shorter
 // prefix first (the std::string operators).
 inline bool sameText(std::string_view l, std::string_view r) {
-    // Lengths, then the first byte, before the bytes: most texts that
-    // differ are told apart without a call.
-    return l.size() == r.size() && (l.empty() || (l[0] == r[0] && l.compare(r) == 0));
+    const std::size_t n = l.size();
+    if (n != r.size()) return false;
+    // Codes are short: comparing them here, byte by byte, costs less than a
+    // call to memcmp, and most texts that differ differ early.
+    if (n <= 16) {
+        for (std::size_t i = 0; i < n; ++i) {
+            if (l[i] != r[i]) return false;
+        }
+        return true;
+    }
+    return l.compare(r) == 0;
 }
 
 inline bool compareText(int code, std::string_view l, std::string_view r) {

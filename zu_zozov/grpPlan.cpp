@@ -40,6 +40,11 @@ enum Op : unsigned char {
     CMP_TOP,     // comparison code of the top value with constant arg2
     IN_COLL,     // inColl of the top value with collection arg
     SUBSTR,      // substr of the top value with slice arg
+    // Made by CGrpProgram::fuse from a CMP_SLOT and the instruction after
+    // it, which they run in the same step (that instruction is never a jump
+    // target: targets follow an APPLY2):
+    CMP_SLOT_SKIP,   // CMP_SLOT, then the SKIP that follows
+    CMP_SLOT_APPLY,  // CMP_SLOT, then the APPLY2 that follows
 };
 
 // The deepest operand stack a program may need.
@@ -83,14 +88,19 @@ void readAny(const boost::any& value, CPlanValue& out) {
         return;
     }
     const std::type_info& type = value.type();
-    if (type == typeid(std::string)) {
+    // The usual types by the address of their name first: type_info's ==
+    // compares the names' texts whenever the addresses differ, as they do for
+    // every type but the one held.
+    const char* name = type.name();
+    const bool isDouble = name == typeid(double).name();
+    if (name == typeid(std::string).name() || (!isDouble && type == typeid(std::string))) {
         const std::string& s = *boost::unsafe_any_cast<std::string>(&value);
         out.kind = CPlanValue::TEXT;
         out.data = s.data();
         out.size = s.size();
         return;
     }
-    if (type == typeid(double)) {
+    if (isDouble || type == typeid(double)) {
         out.kind = CPlanValue::DOUBLE;
         out.num = *boost::unsafe_any_cast<double>(&value);
         return;
@@ -591,7 +601,35 @@ std::shared_ptr<const CGrpProgram> CGrpProgram::lower(const CGrpExpr& expr,
     }
     CProgramBuilder builder(*program, slotNames);
     if (!builder.build(expr.getParser()->getRoot())) return nullptr;
+    program->fuse();
     return program;
+}
+
+// Fewer steps for the usual shapes (tests joined by &&), the instructions
+// staying where they are so that no jump target moves:
+//   - a SKIP of && that lands on another SKIP of && without guards jumps on
+//     to that one's target: it would only skip again (the value it leaves,
+//     false, is the value the second leaves);
+//   - a CMP_SLOT runs together with the SKIP or APPLY2 after it.
+void CGrpProgram::fuse() {
+    const std::size_t size = m_code.size();
+    for (std::size_t i = 0; i < size; ++i) {
+        CInstr& in = m_code[i];
+        if (in.op != SKIP || in.code != qvtlib::expr::OP_AND) continue;
+        while (in.arg < size) {
+            const CInstr& next = m_code[in.arg];
+            if (next.op != SKIP || next.code != qvtlib::expr::OP_AND ||
+                !m_guards[next.arg2].empty()) {
+                break;
+            }
+            in.arg = next.arg;
+        }
+    }
+    for (std::size_t i = 0; i + 1 < size; ++i) {
+        if (m_code[i].op != CMP_SLOT) continue;
+        if (m_code[i + 1].op == SKIP) m_code[i].op = CMP_SLOT_SKIP;
+        if (m_code[i + 1].op == APPLY2) m_code[i].op = CMP_SLOT_APPLY;
+    }
 }
 
 bool CGrpProgram::run(const CPlanValue* slots, CPlanValue& result, bool allUsable) const {
@@ -626,6 +664,25 @@ bool CGrpProgram::run(const CPlanValue* slots, CPlanValue& result, bool allUsabl
             case CMP_TOP:
                 compare(in.code, stack[top], m_constants[in.arg2], stack[top]);
                 break;
+            case CMP_SLOT_SKIP: {
+                ++top;
+                compare(in.code, slots[in.arg], m_constants[in.arg2], stack[top]);
+                const CInstr& skip = m_code[++pc];
+                bool l = false;
+                const bool known = truth(stack[top], l);
+                const bool isOr = skip.code == qvtlib::expr::OP_OR;
+                if ((!known || l == isOr) && quiet(m_guards[skip.arg2], slots)) {
+                    setBool(stack[top], isOr && known);
+                    pc = skip.arg - 1;  // the loop steps on to skip.arg
+                }
+                break;
+            }
+            case CMP_SLOT_APPLY: {
+                CPlanValue tested;
+                compare(in.code, slots[in.arg], m_constants[in.arg2], tested);
+                apply(m_code[++pc].code, stack[top], &tested, stack[top]);
+                break;
+            }
             case SKIP: {
                 bool l = false;
                 const bool known = truth(stack[top], l);

@@ -193,6 +193,9 @@ class CGrpProgram {
     CGrpProgram() = default;
     friend class CProgramBuilder;
 
+    // Joins instructions that usually run one after the other.
+    void fuse();
+
     struct CInstr {
         unsigned char op;
         unsigned char code;

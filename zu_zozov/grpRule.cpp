@@ -273,7 +273,11 @@ bool CGrpRule::evalGroups(std::string& groupCode, const CGroupInstrument& inst, 
             m_planEpoch = detail::groupEpoch();
         }
         if (m_plan == nullptr) buildPlan();
-        const std::shared_ptr<const detail::CRulePlan> plan = m_plan;
+        // The plan stays alive through `keep` once a generic evaluation could
+        // drop it (a host callback recompiling a group); until then the rule
+        // holds it, and no reference count is touched per instrument.
+        const detail::CRulePlan* plan = m_plan.get();
+        std::shared_ptr<const detail::CRulePlan> keep;
         detail::CPlanSlots slots;
         slots.resolve(inst, plan->slotNames, detail::BIND_STRICT);
         const bool intact = detail::functionsIntact(plan->functions);
@@ -304,6 +308,7 @@ bool CGrpRule::evalGroups(std::string& groupCode, const CGroupInstrument& inst, 
                 decided = true;
             }
             if (!decided) {
+                if (keep == nullptr) keep = m_plan;
                 in = group->isInGroupGeneric(inst);
                 if (!stale && m_planEpoch != detail::groupEpoch()) {
                     stale = true;

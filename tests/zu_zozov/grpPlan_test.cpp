@@ -81,6 +81,13 @@ class CGen {
         return items[pick(static_cast<int>(N))];
     }
 
+    // A variable compared with a constant.
+    std::string test() {
+        const char* const cmp[] = {"==", "==", "!=", "<", ">="};
+        return std::string(any(VARS)) + " " + any(cmp) + " " +
+               (pick(3) ? any(TEXTS) : any(NUMBERS));
+    }
+
     std::string expression(int depth) {
         if (depth == 0 || pick(10) < 3) {
             switch (pick(3)) {
@@ -93,7 +100,7 @@ class CGen {
             }
         }
         const int d = depth - 1;
-        switch (pick(12)) {
+        switch (pick(13)) {
             case 0:
                 return std::string(pick(2) ? "!" : "-") + "(" + expression(d) + ")";
             case 1:
@@ -120,6 +127,18 @@ class CGen {
                     default:
                         return "substr(" + expression(d) + ", 0)";
                 }
+            case 5: {  // tests joined by && and ||: the shapes rules have
+                std::string chain = test();
+                for (int k = pick(5); k >= 0; --k) {
+                    if (pick(3) == 0) chain = "(" + chain + ")";
+                    chain += pick(4) ? " && " : " || ";
+                    chain += pick(5) ? test()
+                             : pick(2)
+                                 ? "inColl(" + std::string(any(VARS)) + ", " + any(LISTS) + ") == 1"
+                                 : expression(d);
+                }
+                return chain;
+            }
             case 4:  // a left chain without parentheses
                 return expression(0) + " " + any(OPS) + " " + expression(0) + " " + any(OPS) + " " +
                        expression(d);
