@@ -24,6 +24,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <exception>
 #include <map>
 #include <string>
@@ -71,13 +72,15 @@ class CNode {
           m_child(nullptr),
           m_preSibling(nullptr),
           m_nextSibling(nullptr),
-          m_tree(nullptr) {}
+          m_tree(nullptr),
+          m_childStamp(0) {}
     explicit CNode(CTree<T>* tree)
         : m_parent(nullptr),
           m_child(nullptr),
           m_preSibling(nullptr),
           m_nextSibling(nullptr),
-          m_tree(tree) {}
+          m_tree(tree),
+          m_childStamp(0) {}
     // Nulls the links; never touches the neighbours.
     virtual ~CNode() { nullLinks(); }
 
@@ -97,6 +100,12 @@ class CNode {
     T* getPreSibling() const { return m_preSibling; }
     T* getNextSibling() const { return m_nextSibling; }
     CTree<T>* getTree() const { return m_tree; }
+    // Changes whenever the chain of this node's children may have changed:
+    // every linking operation that adds, removes or moves a child changes
+    // it, and a derived class changes it (touchChildren on the parent) when
+    // data of a child that it indexes changes.  What is kept about the
+    // children, an index of them, is still good while it stays the same.
+    std::uint64_t getChildStamp() const { return m_childStamp; }
     void setTree(CTree<T>* tree) { m_tree = tree; }
 
     // The last node of the child chain; null without children.
@@ -120,6 +129,7 @@ class CNode {
     void setSiblingParent(T* p) {
         for (T* c = self(); c; c = c->m_nextSibling) c->m_parent = p;
         if (p && !p->m_child) p->m_child = self();
+        touchChildren(p);
     }
 
     // The linking operations below take a node n that may carry following
@@ -184,6 +194,7 @@ class CNode {
         takePlace(n);
         T* kids = m_child;
         m_child = nullptr;
+        touchChildren(self());
         for (T* c = kids; c; c = c->m_nextSibling) c->m_parent = nullptr;
         if (kids) n->appendChild(kids);
         return self();
@@ -191,6 +202,7 @@ class CNode {
     // Detaches this node (with its children) from its parent and siblings;
     // returns this node.  Its children and tree field stay.
     T* remove() {
+        touchChildren(m_parent);
         if (m_parent && m_parent->m_child == self()) m_parent->m_child = m_nextSibling;
         if (m_preSibling) m_preSibling->m_nextSibling = m_nextSibling;
         if (m_nextSibling) m_nextSibling->m_preSibling = m_preSibling;
@@ -236,7 +248,8 @@ class CNode {
           m_child(nullptr),
           m_preSibling(nullptr),
           m_nextSibling(nullptr),
-          m_tree(nullptr) {}
+          m_tree(nullptr),
+          m_childStamp(0) {}
     CNode& operator=(const CNode&) { return *this; }
 
     T* self() { return static_cast<T*>(this); }
@@ -245,6 +258,12 @@ class CNode {
     void nullLinks() {
         m_parent = m_child = m_preSibling = m_nextSibling = nullptr;
         m_tree = nullptr;
+        ++m_childStamp;
+    }
+
+    // Marks p's children as changed (see getChildStamp); null p: nothing.
+    static void touchChildren(T* p) {
+        if (p) ++p->m_childStamp;
     }
 
     // Appends p, its subtree and its following siblings in pre-order (a node,
@@ -282,6 +301,9 @@ class CNode {
     T* m_preSibling;
     T* m_nextSibling;
     CTree<T>* m_tree;
+
+  private:
+    std::uint64_t m_childStamp;
 };
 
 // Pool of nodes of one tree.  Hands out default-constructed T, N to one array
@@ -433,6 +455,7 @@ class CTree {
     // unchanged; the nodes before it in the order are back in the pool).
     bool destroy(T*& p) {
         if (!p) return true;
+        CNode<T>::touchChildren(p->m_parent);
         if (p->m_preSibling) {
             p->m_preSibling->m_nextSibling = nullptr;
             p->m_preSibling = nullptr;

@@ -117,6 +117,7 @@ void CXTreeNode::deleteRuleExpr() {
 
 void CXTreeNode::clear() {
     qvtlib::common::CNode<CXTreeNode>::clear();
+    m_childIndex.reset();
     m_tag.clear();
     m_ruleCode.clear();
     m_nodeCode.clear();
@@ -147,6 +148,8 @@ void CXTreeNode::keyCodes() {
     m_ruleKey = CCodeKey::of(m_ruleCode);
     m_codeKey = CCodeKey::of(m_nodeCode);
     m_catchAll = m_nodeCode == detail::xother();
+    // The parent's index of its children reads the codes.
+    touchChildren(m_parent);
 }
 
 bool CXTreeNode::isMatch(const CGroupInstrument& inst) const {
@@ -631,6 +634,170 @@ void fillHolds(CXTreeNode::HoldMap& map, const HoldList& list) {
 // (logging, asking providers, leaving its variables behind) has to be
 // evaluated in sortChain's order.  The routing stops at the first such
 // holding and leaves everything to sortChain.
+// The sorting of sortChain, holding by holding: each holding goes down the
+// tree in one pass (at each level the node that would take it from its
+// siblings' chain), so the book is read once rather than once per level and
+// each holding's attributes are looked up while they are at hand.  Then the
+// nodes are filled, and catch-all nodes made, in sortChain's order.
+//
+// A node's choice among its siblings is made exactly as sortChain makes it
+// (the last sibling that matches), but without trying every sibling: when
+// the siblings that compare codes all compare one attribute (the usual case:
+// one rule per level), the attribute is looked up once and an index of the
+// node codes gives the siblings whose code it holds; a double attribute, or
+// siblings of several rules, are compared node by node.  Only the siblings
+// whose codes match have their expressions evaluated, as in isMatch.
+//
+// Trying nodes in another order than sortChain is only exact when nothing
+// of it can be observed: code comparisons and evaluation plans have no side
+// effects, but an expression that only the expression object can decide
+// (logging, asking providers, leaving its variables behind) has to be
+// evaluated in sortChain's order.  The routing stops at the first such
+// holding and leaves everything to sortChain.
+// A sibling chain indexed by node code.  When the nodes that compare codes
+// all compare one attribute (the usual case: one rule per level) and are
+// many, the attribute is looked up once and an open-addressing table of the
+// packed node codes (longer codes by text) gives the positions of the nodes
+// that hold its value; the other chains keep only their nodes.  Made per
+// call by appendHolds, and kept by a parent node for grpCode and grpPath
+// until its children change (CNode's children stamp).
+class CXTreeNode::CChildIndex {
+  public:
+    typedef std::vector<std::uint32_t> Positions;
+
+    explicit CChildIndex(CXTreeNode* first) {
+        for (CXTreeNode* n = first; n != nullptr; n = n->getNextSibling()) nodes.push_back(n);
+        const std::size_t size = nodes.size();
+        std::size_t coded = 0;
+        std::size_t firstCoded = 0;
+        bool shared = true;
+        for (std::size_t i = 0; i < size; ++i) {
+            const CXTreeNode* n = nodes[i];
+            if (n->matchesAll()) {
+                if (firstAll < 0) firstAll = static_cast<std::ptrdiff_t>(i);
+                lastAll = static_cast<std::ptrdiff_t>(i);
+                continue;
+            }
+            if (coded++ == 0) {
+                rule = &n->m_ruleCode;
+                firstCoded = i;
+            } else if (!sameCode(nodes[firstCoded]->m_ruleKey, *rule, n->m_ruleKey,
+                                 n->m_ruleCode)) {
+                shared = false;
+            }
+        }
+        if (!shared || coded < INDEX_FROM) {
+            rule = nullptr;
+            return;
+        }
+        std::size_t slots = 16;
+        while (slots < coded * 2) slots *= 2;
+        const Slot free = {CCodeKey(), NO_LIST};
+        m_table.assign(slots, free);
+        m_mask = slots - 1;
+        for (std::size_t i = 0; i < size; ++i) {
+            const CXTreeNode* n = nodes[i];
+            if (n->matchesAll()) continue;
+            std::uint32_t* list = nullptr;
+            if (n->m_codeKey.packed) {
+                Slot* slot = probe(n->m_codeKey);
+                if (slot->list == NO_LIST) {
+                    slot->key = n->m_codeKey;
+                    slot->list = static_cast<std::uint32_t>(m_lists.size());
+                    m_lists.emplace_back();
+                }
+                list = &slot->list;
+            } else {
+                const std::pair<std::unordered_map<std::string_view, std::uint32_t>::iterator, bool>
+                    added = m_longCodes.emplace(std::string_view(n->m_nodeCode),
+                                                static_cast<std::uint32_t>(m_lists.size()));
+                if (added.second) m_lists.emplace_back();
+                list = &added.first->second;
+            }
+            m_lists[*list].push_back(static_cast<std::uint32_t>(i));
+        }
+    }
+
+    // The positions (ascending) of the coded nodes whose code is text, or
+    // null.  REQUIRES: rule != null.
+    const Positions* find(const std::string& text) const {
+        const CCodeKey key = CCodeKey::of(text);
+        std::uint32_t entry = NO_LIST;
+        if (key.packed) {
+            entry = const_cast<CChildIndex*>(this)->probe(key)->list;
+        } else {
+            const std::unordered_map<std::string_view, std::uint32_t>::const_iterator found =
+                m_longCodes.find(std::string_view(text));
+            if (found != m_longCodes.end()) entry = found->second;
+        }
+        return entry == NO_LIST ? nullptr : &m_lists[entry];
+    }
+
+    std::vector<CXTreeNode*> nodes;  // in child order
+    // The rule code every node that compares codes compares; null when they
+    // do not share one, or are too few to index (then find() is not used).
+    const std::string* rule = nullptr;
+    std::ptrdiff_t firstAll = -1;  // the first node that takes everything
+    std::ptrdiff_t lastAll = -1;   // the last one
+    std::uint64_t stamp = 0;       // the parent's children stamp it was made for
+
+  private:
+    static const std::size_t INDEX_FROM = 8;  // fewer coded siblings are compared one by one
+    static const std::uint32_t NO_LIST = 0xFFFFFFFFu;
+
+    struct Slot {
+        CCodeKey key;
+        std::uint32_t list;  // NO_LIST: free
+    };
+
+    // The slot that holds the packed key, or the free slot where it would go.
+    Slot* probe(const CCodeKey& key) {
+        std::uint64_t h =
+            key.w0 * 0x9E3779B97F4A7C15ull ^ (key.w1 + key.size) * 0xC2B2AE3D27D4EB4Full;
+        h ^= h >> 29;
+        for (std::size_t i = static_cast<std::size_t>(h) & m_mask;; i = (i + 1) & m_mask) {
+            Slot* slot = &m_table[i];
+            if (slot->list == NO_LIST) return slot;
+            if (slot->key.w0 == key.w0 && slot->key.w1 == key.w1 && slot->key.size == key.size) {
+                return slot;
+            }
+        }
+    }
+
+    std::vector<Slot> m_table;
+    std::size_t m_mask = 0;
+    std::unordered_map<std::string_view, std::uint32_t> m_longCodes;
+    std::vector<Positions> m_lists;
+};
+
+const CXTreeNode::CChildIndex* CXTreeNode::childIndex() const {
+    if (m_childIndex == nullptr || m_childIndex->stamp != getChildStamp()) {
+        m_childIndex.reset();
+        m_childIndex.reset(new CChildIndex(getChild()));
+        m_childIndex->stamp = getChildStamp();
+    }
+    return m_childIndex.get();
+}
+
+// The sorting of sortChain, holding by holding: each holding goes down the
+// tree in one pass (at each level the node that would take it from its
+// siblings' chain), so the book is read once rather than once per level and
+// each holding's attributes are looked up while they are at hand.  Then the
+// nodes are filled, and catch-all nodes made, in sortChain's order.
+//
+// A node's choice among its siblings is made exactly as sortChain makes it
+// (the last sibling that matches), but without trying every sibling: a
+// chain's CChildIndex gives the siblings whose code the attribute holds;
+// a double attribute, or siblings of several rules, are compared node by
+// node.  Only the siblings whose codes match have their expressions
+// evaluated, as in isMatch.
+//
+// Trying nodes in another order than sortChain is only exact when nothing
+// of it can be observed: code comparisons and evaluation plans have no side
+// effects, but an expression that only the expression object can decide
+// (logging, asking providers, leaving its variables behind) has to be
+// evaluated in sortChain's order.  The routing stops at the first such
+// holding and leaves everything to sortChain.
 class CXTree::CRouter {
   public:
     // Holdings are numbered by their place in the caller's list.
@@ -638,21 +805,13 @@ class CXTree::CRouter {
 
     // One sibling chain that holdings reach.
     struct Chain {
-        std::vector<CXTreeNode*> nodes;  // in child order
-        // The rule code every node that compares codes compares; null when
-        // they do not share one (or are too few to index).
-        const std::string* rule = nullptr;
-        std::ptrdiff_t lastAll = -1;  // the last node that takes everything
-        // Node code -> entry of lists: codes of up to 16 bytes by their
-        // packed key in an open-addressing table, longer ones by text.
-        struct Slot {
-            CXTreeNode::CCodeKey key;
-            std::uint32_t list;  // NO_LIST: free
-        };
-        std::vector<Slot> table;
-        std::size_t mask = 0;
-        std::unordered_map<std::string_view, std::uint32_t> longCodes;
-        std::vector<Indices> lists;       // positions, ascending
+        explicit Chain(CXTreeNode* first) : index(first) {
+            const std::size_t size = index.nodes.size();
+            below.assign(size, -1);
+            shares.resize(size);
+            rest.resize(size);
+        }
+        CXTreeNode::CChildIndex index;
         std::vector<std::int32_t> below;  // the chain of each node's children; -1 not yet made
         std::vector<Indices> shares;      // what each node took
         std::vector<Indices> rest;        // of it, what none of its children took
@@ -663,60 +822,7 @@ class CXTree::CRouter {
     // The chain at `first`, made on first use.
     std::uint32_t chainOf(CXTreeNode* first) {
         const std::uint32_t id = static_cast<std::uint32_t>(m_chains.size());
-        m_chains.emplace_back();
-        Chain& c = m_chains.back();
-        for (CXTreeNode* n = first; n != nullptr; n = n->getNextSibling()) c.nodes.push_back(n);
-        const std::size_t size = c.nodes.size();
-        c.below.assign(size, -1);
-        c.shares.resize(size);
-        c.rest.resize(size);
-        std::size_t coded = 0;
-        std::size_t firstCoded = 0;
-        bool shared = true;
-        for (std::size_t i = 0; i < size; ++i) {
-            const CXTreeNode* n = c.nodes[i];
-            if (n->matchesAll()) {
-                c.lastAll = static_cast<std::ptrdiff_t>(i);
-                continue;
-            }
-            if (coded++ == 0) {
-                c.rule = &n->m_ruleCode;
-                firstCoded = i;
-            } else if (!CXTreeNode::sameCode(c.nodes[firstCoded]->m_ruleKey, *c.rule, n->m_ruleKey,
-                                             n->m_ruleCode)) {
-                shared = false;
-            }
-        }
-        if (!shared || coded < INDEX_FROM) {
-            c.rule = nullptr;
-            return id;
-        }
-        std::size_t slots = 16;
-        while (slots < coded * 2) slots *= 2;
-        const Chain::Slot free = {CXTreeNode::CCodeKey(), NO_LIST};
-        c.table.assign(slots, free);
-        c.mask = slots - 1;
-        for (std::size_t i = 0; i < size; ++i) {
-            const CXTreeNode* n = c.nodes[i];
-            if (n->matchesAll()) continue;
-            std::uint32_t* list = nullptr;
-            if (n->m_codeKey.packed) {
-                Chain::Slot* slot = probe(c, n->m_codeKey);
-                if (slot->list == NO_LIST) {
-                    slot->key = n->m_codeKey;
-                    slot->list = static_cast<std::uint32_t>(c.lists.size());
-                    c.lists.emplace_back();
-                }
-                list = &slot->list;
-            } else {
-                const std::pair<std::unordered_map<std::string_view, std::uint32_t>::iterator, bool>
-                    added = c.longCodes.emplace(std::string_view(n->m_nodeCode),
-                                                static_cast<std::uint32_t>(c.lists.size()));
-                if (added.second) c.lists.emplace_back();
-                list = &added.first->second;
-            }
-            c.lists[*list].push_back(static_cast<std::uint32_t>(i));
-        }
+        m_chains.emplace_back(first);
         return id;
     }
 
@@ -742,7 +848,7 @@ class CXTree::CRouter {
                 }
                 Chain& c = m_chains[chain];
                 c.shares[pos].push_back(index(h));
-                CXTreeNode* first = c.nodes[pos]->getChild();
+                CXTreeNode* first = c.index.nodes[pos]->getChild();
                 if (first == nullptr) break;
                 if (c.below[pos] < 0) {
                     const std::uint32_t made = chainOf(first);
@@ -759,25 +865,7 @@ class CXTree::CRouter {
     std::deque<Chain>& chains() { return m_chains; }
 
   private:
-    static const std::size_t INDEX_FROM = 8;  // fewer coded siblings are compared one by one
     static const std::ptrdiff_t UNDECIDED = -2;
-    static const std::uint32_t NO_LIST = 0xFFFFFFFFu;
-
-    // The slot of c's table that holds the packed key, or the free slot
-    // where it would go.
-    template <class C>
-    static auto probe(C& c, const CXTreeNode::CCodeKey& key) -> decltype(&c.table[0]) {
-        std::uint64_t h =
-            key.w0 * 0x9E3779B97F4A7C15ull ^ (key.w1 + key.size) * 0xC2B2AE3D27D4EB4Full;
-        h ^= h >> 29;
-        for (std::size_t i = static_cast<std::size_t>(h) & c.mask;; i = (i + 1) & c.mask) {
-            auto* slot = &c.table[i];
-            if (slot->list == NO_LIST) return slot;
-            if (slot->key.w0 == key.w0 && slot->key.w1 == key.w1 && slot->key.size == key.size) {
-                return slot;
-            }
-        }
-    }
 
     static std::uint32_t index(std::size_t h) { return static_cast<std::uint32_t>(h); }
 
@@ -801,7 +889,8 @@ class CXTree::CRouter {
 
     // The position of the node of c that takes inst (the last that matches),
     // -1 for none, UNDECIDED when an expression object would have to decide.
-    static std::ptrdiff_t choose(const Chain& c, const CGroupInstrument& inst) {
+    static std::ptrdiff_t choose(const Chain& chain, const CGroupInstrument& inst) {
+        const CXTreeNode::CChildIndex& c = chain.index;
         const std::ptrdiff_t size = static_cast<std::ptrdiff_t>(c.nodes.size());
         if (c.rule == nullptr) {
             CXTreeNode::CAttrLookup lookup(inst);
@@ -819,18 +908,9 @@ class CXTree::CRouter {
         const boost::any* value = inst.findAttr(*c.rule);
         if (value == nullptr) return c.lastAll;
         if (const std::string* s = boost::any_cast<std::string>(value)) {
-            const CXTreeNode::CCodeKey key = CXTreeNode::CCodeKey::of(*s);
-            std::uint32_t entry = NO_LIST;
-            if (key.packed) {
-                entry = probe(c, key)->list;
-            } else {
-                const std::unordered_map<std::string_view, std::uint32_t>::const_iterator found =
-                    c.longCodes.find(std::string_view(*s));
-                if (found != c.longCodes.end()) entry = found->second;
-            }
-            if (entry == NO_LIST) return c.lastAll;
-            const Indices& list = c.lists[entry];
-            for (Indices::const_reverse_iterator it = list.rbegin(); it != list.rend(); ++it) {
+            const Indices* list = c.find(*s);
+            if (list == nullptr) return c.lastAll;
+            for (Indices::const_reverse_iterator it = list->rbegin(); it != list->rend(); ++it) {
                 const std::ptrdiff_t i = static_cast<std::ptrdiff_t>(*it);
                 if (i < c.lastAll) break;
                 const int quiet = c.nodes[i]->matchesExprQuietly(inst);
@@ -885,13 +965,13 @@ bool CXTree::routeChain(CXTreeNode* start, HoldList& holds, bool keepInner, bool
     while (!levels.empty()) {
         Level& level = levels.back();
         CRouter::Chain& c = chains[level.chain];
-        if (level.at == c.nodes.size()) {
+        if (level.at == c.index.nodes.size()) {
             result = level.result;
             levels.pop_back();
             continue;
         }
-        const std::size_t pos = c.nodes.size() - 1 - level.at;
-        CXTreeNode* node = c.nodes[pos];
+        const std::size_t pos = c.index.nodes.size() - 1 - level.at;
+        CXTreeNode* node = c.index.nodes[pos];
         const CRouter::Indices& share = c.shares[pos];
         CXTreeNode* first = node->getChild();
         const bool keep = keepInner || first == nullptr;
@@ -1050,6 +1130,31 @@ bool CXTree::sortChain(CXTreeNode* start, HoldList& holds, bool keepInner) {
 // The first node of the chain at n that matches inst.  The codes are
 // compared here, without a call for every node, and only a node whose codes
 // match has its expression evaluated, as in isMatch.
+// Through the index: the nodes that hold the attribute's code, before the
+// first node that takes everything, then that node; exactly the nodes that
+// firstMatch would find matching codes, in the same order.
+CXTreeNode* CXTree::firstChildMatch(const CXTreeNode* parent, const CGroupInstrument& inst) {
+    CXTreeNode* first = parent->getChild();
+    if (first == nullptr || first->getNextSibling() == nullptr) return firstMatch(first, inst);
+    const CXTreeNode::CChildIndex& c = *parent->childIndex();
+    if (c.rule == nullptr) return firstMatch(first, inst);
+    const boost::any* value = inst.findAttr(*c.rule);
+    const std::string* text = value == nullptr ? nullptr : boost::any_cast<std::string>(value);
+    if (value != nullptr && text == nullptr) {
+        // A double compares with every code as a number; other values
+        // match no code.
+        if (boost::any_cast<double>(value) != nullptr) return firstMatch(first, inst);
+    } else if (text != nullptr) {
+        if (const CXTreeNode::CChildIndex::Positions* list = c.find(*text)) {
+            for (const std::uint32_t pos : *list) {
+                if (c.firstAll >= 0 && static_cast<std::ptrdiff_t>(pos) > c.firstAll) break;
+                if (c.nodes[pos]->matchesExpr(inst, false)) return c.nodes[pos];
+            }
+        }
+    }
+    return c.firstAll < 0 ? nullptr : c.nodes[static_cast<std::size_t>(c.firstAll)];
+}
+
 CXTreeNode* CXTree::firstMatch(CXTreeNode* n, const CGroupInstrument& inst) {
     CXTreeNode::CAttrLookup lookup(inst);
     for (; n != nullptr; n = n->getNextSibling()) {
@@ -1065,11 +1170,8 @@ std::string CXTree::grpCode(const CGroupInstrument& inst) const { return grpCode
 // call stack.
 std::string CXTree::grpCode(CXTreeNode* node, const CGroupInstrument& inst) const {
     const std::string* code = nullptr;
-    for (CXTreeNode* chain = node; chain != nullptr;) {
-        CXTreeNode* n = firstMatch(chain, inst);
-        if (n == nullptr) break;
+    for (CXTreeNode* n = firstMatch(node, inst); n != nullptr; n = firstChildMatch(n, inst)) {
         if (!n->m_nodeCode.empty()) code = &n->m_nodeCode;
-        chain = n->getChild();
     }
     return code == nullptr ? std::string() : *code;
 }
@@ -1086,9 +1188,7 @@ std::string CXTree::grpPath(CXTreeNode* node, const CGroupInstrument& inst) cons
     const CXTreeNode* inlined[INLINE];
     std::vector<const CXTreeNode*> spilled;
     std::size_t depth = 0;
-    for (CXTreeNode* chain = node; chain != nullptr;) {
-        CXTreeNode* n = firstMatch(chain, inst);
-        if (n == nullptr) break;
+    for (CXTreeNode* n = firstMatch(node, inst); n != nullptr; n = firstChildMatch(n, inst)) {
         if (depth < INLINE) {
             inlined[depth] = n;
         } else {
@@ -1096,7 +1196,6 @@ std::string CXTree::grpPath(CXTreeNode* node, const CGroupInstrument& inst) cons
             spilled.push_back(n);
         }
         ++depth;
-        chain = n->getChild();
     }
     const CXTreeNode* const* matched = depth <= INLINE ? inlined : spilled.data();
     // A node's path is its own segment "rule.node" (none for a node without

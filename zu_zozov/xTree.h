@@ -260,6 +260,11 @@ class ZU_ZOZOV_EXPORT CXTreeNode : public qvtlib::common::CNode<CXTreeNode> {
     void copyFrom(const CXTreeNode& other);
     void deleteRuleExpr();
 
+    // This node's children indexed by code (see xTree.cpp), made on first
+    // use and again whenever the children have changed since.
+    class CChildIndex;
+    const CChildIndex* childIndex() const;
+
     std::string m_type;
     std::string m_tag;
     std::string m_ruleCode;
@@ -278,6 +283,8 @@ class ZU_ZOZOV_EXPORT CXTreeNode : public qvtlib::common::CNode<CXTreeNode> {
     bool m_catchAll;
     // m_ruleExpr lowered to an evaluation plan; null when there is none.
     std::shared_ptr<const detail::CGroupPlan> m_fastExpr;
+    // The index of childIndex(); never copied.
+    mutable std::unique_ptr<CChildIndex> m_childIndex;
 };
 
 // The classification tree.  See the top of this file for the road of a tree.
@@ -398,6 +405,9 @@ class ZU_ZOZOV_EXPORT CXTree : public qvtlib::common::CTree<CXTreeNode>,
     static void clearHoldsFrom(CXTreeNode* start);
     // The first node of the chain at `start` that matches inst; null if none.
     static CXTreeNode* firstMatch(CXTreeNode* start, const CGroupInstrument& inst);
+    // The first child of parent that matches inst, found through the
+    // parent's child index; null if none.
+    static CXTreeNode* firstChildMatch(const CXTreeNode* parent, const CGroupInstrument& inst);
     // The sorting of sortChain in one pass over the holdings (see xTree.cpp).
     // False, with nothing changed, when a holding needs a node's expression
     // evaluated by the expression object: sortChain must then do it all, in

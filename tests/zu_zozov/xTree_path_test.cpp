@@ -1,0 +1,99 @@
+// grpCode and grpPath find a level's matching node through an index of its
+// siblings' codes that the parent keeps between calls; every change to the
+// children (a linking operation, a code) must be seen by the next call.
+#include <gtest/gtest.h>
+
+#include <boost/any.hpp>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "zu_zozov/groupInstrument.h"
+#include "zu_zozov/xTree.h"
+
+namespace {
+
+using qvt::ht::CGroupInstrument;
+using qvt::ht::CXTree;
+using qvt::ht::CXTreeNode;
+
+// The code of the deepest node with a code along the first matching branch,
+// read literally: at each level the first child that isMatch takes.
+std::string literalCode(const CXTree& tree, const CGroupInstrument& inst) {
+    std::string code;
+    for (CXTreeNode* chain = tree.getRoot(); chain != nullptr;) {
+        CXTreeNode* n = chain;
+        while (n != nullptr && !n->isMatch(inst)) n = n->getNextSibling();
+        if (n == nullptr) break;
+        if (!n->getNodeCode().empty()) code = n->getNodeCode();
+        chain = n->getChild();
+    }
+    return code;
+}
+
+TEST(XTreePath, TheSiblingIndexFollowsEveryChangeOfTheChildren) {
+    CXTree tree{boost::shared_ptr<qvt::ht::IHTGroupData>()};
+    CXTreeNode* root = tree.createNode();
+    tree.setRoot(root);
+    const char* const codes[] = {"A", "B", "C", "D", ""};
+    std::mt19937 rnd(7);
+    const auto pick = [&rnd](std::size_t n) { return static_cast<std::size_t>(rnd() % n); };
+    const auto code = [&]() { return pick(12) == 0 ? "xother" : codes[pick(5)]; };
+    // Each node has one child that takes every instrument and names the
+    // node, so grpCode tells which sibling was taken.
+    int made = 0;
+    const auto make = [&](const char* rule) {
+        CXTreeNode* n = tree.createNode();
+        n->setRuleCode(rule);
+        n->setNodeCode(code());
+        CXTreeNode* tag = tree.createNode();
+        tag->setNodeCode("n" + std::to_string(made++));
+        n->appendChild(tag);
+        return n;
+    };
+    for (int i = 0; i < 12; ++i) root->appendChild(make("R"));
+
+    std::vector<CGroupInstrument> insts(6);
+    const char* const values[] = {"A", "B", "C", "D"};
+    for (std::size_t i = 0; i < 4; ++i) insts[i].addAttr("R", std::string(values[i]));
+    insts[4].addAttr("R", 1.0);  // compared as a number; no attribute at all in insts[5]
+
+    for (int step = 0; step < 400; ++step) {
+        std::vector<CXTreeNode*> kids;
+        for (CXTreeNode* c = root->getChild(); c != nullptr; c = c->getNextSibling()) {
+            kids.push_back(c);
+        }
+        CXTreeNode* k = kids.empty() ? nullptr : kids[pick(kids.size())];
+        switch (k == nullptr ? 0 : pick(7)) {
+            case 0:
+                root->appendChild(make("R"));
+                break;
+            case 1:
+                k->insertPreSibling(make(pick(8) == 0 ? "Q" : "R"));
+                break;
+            case 2:
+                k->insertNextSibling(make("R"));
+                break;
+            case 3:
+                k->setNodeCode(code());
+                break;
+            case 4:
+                k->setRuleCode(pick(6) == 0 ? "Q" : "R");
+                break;
+            case 5:
+                if (kids.size() > 6) tree.destroyNode(k);
+                break;
+            default: {
+                CXTreeNode* out = k->replace(make("R"));
+                tree.destroyNode(out);
+                break;
+            }
+        }
+        for (std::size_t i = 0; i < insts.size(); ++i) {
+            ASSERT_EQ(tree.grpCode(insts[i]), literalCode(tree, insts[i]))
+                << "step " << step << ", instrument " << i;
+        }
+    }
+}
+
+}  // namespace
