@@ -625,6 +625,17 @@ void CGrpProgram::fuse() {
             in.arg = next.arg;
         }
     }
+    // The lead test, when the program begins with it (see m_leadEnd).
+    if (m_hasLead && size > 0 && m_code[0].op == CMP_SLOT && m_code[0].arg == m_leadSlot &&
+        m_code[0].code == qvtlib::expr::OP_EQ &&
+        m_constants[m_code[0].arg2].kind == CPlanValue::TEXT &&
+        m_constants[m_code[0].arg2].text() == m_leadText) {
+        if (size == 1) {
+            m_leadEnd = 1;
+        } else if (m_code[1].op == SKIP && m_code[1].code == qvtlib::expr::OP_AND) {
+            m_leadEnd = 2;
+        }
+    }
     for (std::size_t i = 0; i + 1 < size; ++i) {
         if (m_code[i].op != CMP_SLOT) continue;
         if (m_code[i + 1].op == SKIP) m_code[i].op = CMP_SLOT_SKIP;
@@ -632,7 +643,8 @@ void CGrpProgram::fuse() {
     }
 }
 
-bool CGrpProgram::run(const CPlanValue* slots, CPlanValue& result, bool allUsable) const {
+bool CGrpProgram::run(const CPlanValue* slots, CPlanValue& result, bool allUsable,
+                      bool leadHolds) const {
     if (!allUsable) {
         for (const std::uint32_t s : m_used) {
             if (slots[s].kind == CPlanValue::UNUSABLE) return false;
@@ -640,8 +652,14 @@ bool CGrpProgram::run(const CPlanValue* slots, CPlanValue& result, bool allUsabl
     }
     CPlanValue stack[MAX_DEPTH];  // not initialised: every push writes its value
     int top = -1;
+    std::size_t pc = 0;
+    if (leadHolds && m_leadEnd > 0) {
+        // What the test and its SKIP would leave: true, not skipping.
+        setBool(stack[++top], true);
+        pc = m_leadEnd;
+    }
     const std::size_t size = m_code.size();
-    for (std::size_t pc = 0; pc < size; ++pc) {
+    for (; pc < size; ++pc) {
         const CInstr& in = m_code[pc];
         switch (in.op) {
             case PUSH_CONST:

@@ -161,7 +161,10 @@ class CGrpProgram {
     // to `result`.  False when the generic path must decide instead.
     // REQUIRES: functionsIntact(functions()).
     // allUsable: the caller knows that no slot is UNUSABLE.
-    bool run(const CPlanValue* slots, CPlanValue& result, bool allUsable = false) const;
+    // leadHolds: the caller knows that the lead test (see hasLead) holds;
+    // the program then starts after it where it can.
+    bool run(const CPlanValue* slots, CPlanValue& result, bool allUsable = false,
+             bool leadHolds = false) const;
 
     // The group functions the program relies on.
     const CPlanFunctions& functions() const { return m_functions; }
@@ -223,6 +226,10 @@ class CGrpProgram {
     bool m_hasLead = false;
     std::uint32_t m_leadSlot = 0;
     std::string m_leadText;
+    // Where run starts when the lead test holds: after the test and the
+    // SKIP of its &&, with true on the stack; 0 when the program does not
+    // begin that way.
+    std::size_t m_leadEnd = 0;
     std::vector<CGuard> m_leadGuards;
 };
 

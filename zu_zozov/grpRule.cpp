@@ -303,7 +303,10 @@ bool CGrpRule::evalGroups(std::string& groupCode, const CGroupInstrument& inst, 
             detail::CPlanValue value;
             if (!stale && entry.program != nullptr &&
                 (intact || entry.program->functions().empty()) &&
-                entry.program->run(slots.values(), value, slots.allUsable())) {
+                entry.program->run(
+                    slots.values(), value, slots.allUsable(),
+                    list != nullptr && entry.program->hasLead() &&
+                        entry.program->leadSlot() == static_cast<std::uint32_t>(plan->leadSlot))) {
                 in = detail::groupTruth(value);
                 decided = true;
             }
