@@ -884,11 +884,17 @@ inline const std::string* fixedField(const CGroupInstrument& inst, const std::st
     if (name.size() != 6) return nullptr;
     switch (name[0]) {
         case 'I':
-            return name == CGroupInstrument::attr::I_CODE ? &inst.iCodeRef() : nullptr;
+            return qvtlib::expr::detail::sameText(name, CGroupInstrument::attr::I_CODE)
+                       ? &inst.iCodeRef()
+                       : nullptr;
         case 'A':
-            return name == CGroupInstrument::attr::A_TYPE ? &inst.aTypeRef() : nullptr;
+            return qvtlib::expr::detail::sameText(name, CGroupInstrument::attr::A_TYPE)
+                       ? &inst.aTypeRef()
+                       : nullptr;
         case 'M':
-            return name == CGroupInstrument::attr::M_TYPE ? &inst.mTypeRef() : nullptr;
+            return qvtlib::expr::detail::sameText(name, CGroupInstrument::attr::M_TYPE)
+                       ? &inst.mTypeRef()
+                       : nullptr;
         default:
             return nullptr;
     }
