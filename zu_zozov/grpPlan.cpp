@@ -643,6 +643,21 @@ void CGrpProgram::fuse() {
     }
 }
 
+// A SKIP of && or || (skip.code) with the left operand's value `top`: when
+// that value decides and the guards let the right operand be left out,
+// replaces it with the operation's value and answers true (jump to
+// skip.arg).
+inline bool CGrpProgram::skips(const CInstr& skip, CPlanValue& top, const CPlanValue* slots) const {
+    bool l = false;
+    const bool known = truth(top, l);
+    const bool isOr = skip.code == qvtlib::expr::OP_OR;
+    if ((!known || l == isOr) && quiet(m_guards[skip.arg2], slots)) {
+        setBool(top, isOr && known);
+        return true;
+    }
+    return false;
+}
+
 bool CGrpProgram::run(const CPlanValue* slots, CPlanValue& result, bool allUsable,
                       bool leadHolds) const {
     if (!allUsable) {
@@ -686,13 +701,7 @@ bool CGrpProgram::run(const CPlanValue* slots, CPlanValue& result, bool allUsabl
                 ++top;
                 compare(in.code, slots[in.arg], m_constants[in.arg2], stack[top]);
                 const CInstr& skip = m_code[++pc];
-                bool l = false;
-                const bool known = truth(stack[top], l);
-                const bool isOr = skip.code == qvtlib::expr::OP_OR;
-                if ((!known || l == isOr) && quiet(m_guards[skip.arg2], slots)) {
-                    setBool(stack[top], isOr && known);
-                    pc = skip.arg - 1;  // the loop steps on to skip.arg
-                }
+                if (skips(skip, stack[top], slots)) pc = skip.arg - 1;  // the loop steps on
                 break;
             }
             case CMP_SLOT_APPLY: {
@@ -701,16 +710,9 @@ bool CGrpProgram::run(const CPlanValue* slots, CPlanValue& result, bool allUsabl
                 apply(m_code[++pc].code, stack[top], &tested, stack[top]);
                 break;
             }
-            case SKIP: {
-                bool l = false;
-                const bool known = truth(stack[top], l);
-                const bool isOr = in.code == qvtlib::expr::OP_OR;
-                if ((!known || l == isOr) && quiet(m_guards[in.arg2], slots)) {
-                    setBool(stack[top], isOr && known);
-                    pc = in.arg - 1;  // the loop steps on to in.arg
-                }
+            case SKIP:
+                if (skips(in, stack[top], slots)) pc = in.arg - 1;  // the loop steps on to in.arg
                 break;
-            }
             case IN_COLL: {
                 const CPlanValue& v = stack[top];
                 const CCollection& coll = m_collections[in.arg];

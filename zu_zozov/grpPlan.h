@@ -215,6 +215,9 @@ class CGrpProgram {
         bool always;  // the bounds are not both numbers: always the empty text
     };
 
+    // Whether a SKIP leaves out its right operand (then top is replaced).
+    bool skips(const CInstr& skip, CPlanValue& top, const CPlanValue* slots) const;
+
     std::vector<CInstr> m_code;
     std::vector<CPlanValue> m_constants;
     std::deque<std::string> m_texts;  // owns the texts of constants and lists
