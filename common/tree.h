@@ -296,6 +296,9 @@ class CNode {
     }
 
   protected:
+    // A derived class that sets these itself, rather than through the
+    // operations above, must also call touchChildren for every parent whose
+    // chain of children it changes.
     T* m_parent;
     T* m_child;
     T* m_preSibling;

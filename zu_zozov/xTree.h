@@ -35,8 +35,9 @@
 // tree itself.
 //
 // Thread-safety: none.  isMatch, grpCode and grpPath are const but write into
-// the nodes' compiled expressions (variable store, result), so one tree must
-// not be used from two threads at once.
+// the nodes' compiled expressions (variable store, result) and grpCode and
+// grpPath into the nodes' indexes of their children, so one tree must not be
+// used from two threads at once.
 #ifndef ZU_ZOZOV_XTREE_H
 #define ZU_ZOZOV_XTREE_H
 
