@@ -49,9 +49,6 @@ TEST(GroupInstrument, TwelveStringConstructorAndKeys) {
         << "fixed fields are not named attributes";
     EXPECT_EQ("x", inst.getAttributeAsString("P_CODE2"));
     EXPECT_EQ("C1,S,M,A1,,x,,,,,,", inst.toKey());
-    EXPECT_EQ(CGroupInstrument::toKey("C1", "S", "M", "A1", "", "x", "", "", "", "", "", ""),
-              inst.toKey());
-    EXPECT_EQ("600000,S,SH,ACC1,p1,p2,p3,p4,p5,p6,p7,p8", sample().toKey());
     // No escaping: a comma inside a field goes into the key as is.
     EXPECT_EQ("a,b,,,,,,,,,,,",
               CGroupInstrument::toKey("a,b", "", "", "", "", "", "", "", "", "", "", ""));
@@ -79,14 +76,11 @@ TEST(GroupInstrument, FormatsValuesByHeldType) {
         {"empty", boost::any(), ""},
         {"string", std::string("A股"), "A股"},
         {"double", 0.5, "0.5"},
-        {"double, six significant digits", 3.14159265, "3.14159"},
         {"double, seven integer digits", 1234567.0, "1.23457e+06"},
         {"int", 7, "7"},
-        {"negative int", -12, "-12"},
         {"float", 1.25f, "1.25"},
         {"bool", true, ""},
         {"long", 5L, ""},
-        {"char", 'c', ""},
         {"C string", static_cast<const char*>("text"), ""},
     };
     CGroupInstrument inst;
@@ -120,9 +114,6 @@ TEST(GroupInstrument, AttributesCopyAndMergeByValue) {
     assigned = copy;
     EXPECT_EQ("changed", assigned.getAttributeAsString("P_CODE1"));
     EXPECT_EQ("other", assigned.iCode());
-    ASSERT_NE(nullptr, assigned.findAttr("EXTRA"));
-    EXPECT_EQ(nullptr, assigned.findAttr("MISSING"));
-    EXPECT_EQ(nullptr, assigned.findAttr("I_CODE"));
 }
 
 TEST(GroupInstrument, AttributeReadFailureRecord) {

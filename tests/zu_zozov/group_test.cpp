@@ -36,17 +36,6 @@ void expectRecord(const testsupport::LogRecord& record, const std::string& level
     testsupport::expectRecord(record, level, "CGroup", message, "group");
 }
 
-TEST(GroupTest, EmptyExpressionFailsSilently) {
-    LogCapture log;
-    CGroup group = makeGroup("01", "N", "");
-    EXPECT_FALSE(group.buildExp());
-    EXPECT_FALSE(group.isInGroup(stock("C1", "A")));
-    std::set<std::string> names;
-    group.getExpAttr(names);
-    EXPECT_TRUE(names.empty());
-    EXPECT_TRUE(log.records().empty());
-}
-
 TEST(GroupTest, SyntaxErrorIsLoggedAndTheExpressionDropped) {
     LogCapture log;
     CGroup group = makeGroup("G1", gbk("名称"), "a b");
@@ -88,16 +77,13 @@ TEST(GroupTest, ResultKindsDecideMembership) {
         {"bool false", false, false},
         {"int 0", 0, false},
         {"int 2", 2, true},
-        {"int -1", -1, true},
         {"double 0.0", 0.0, false},
         {"double 0.5", 0.5, true},
         {"double below the smallest normal", 1e-310, false},
         {"double NaN", std::numeric_limits<double>::quiet_NaN(), true},
-        {"float 1", 1.0f, true},
         {"unsigned long 0", 0ul, false},
         {"char 1", static_cast<char>(1), true},
         {"string 1", std::string("1"), false},
-        {"string empty", std::string(), false},
         {"empty value", boost::any(), false},
         {"other type", std::set<int>{1}, false},
     };
@@ -205,16 +191,10 @@ TEST(GroupTest, CopiesOwnTheirExpressions) {
     log.clear();
     CGroup empty = makeGroup("03", "N", "");
     EXPECT_FALSE(empty.buildExp());
+    EXPECT_FALSE(empty.isInGroup(one));
     CGroup emptyCopy(empty);
     EXPECT_FALSE(emptyCopy.isInGroup(one));
     EXPECT_TRUE(log.records().empty());
-
-    // Assigning over a compiled group replaces its expression.
-    CGroup target = makeGroup("04", "N", "X == 2");
-    ASSERT_TRUE(target.buildExp());
-    target = copy;
-    EXPECT_TRUE(target.isInGroup(one));
-    EXPECT_EQ("01", target.getCode());
 }
 
 }  // namespace

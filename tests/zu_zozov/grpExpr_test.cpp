@@ -149,52 +149,6 @@ class GrpExprHelperTest : public ::testing::Test {
 
 }  // namespace
 
-TEST(GrpFunctions, Declarations) {
-    const CGrpFunc_inSql inSql;
-    const CGrpFunc_inColl inColl;
-    const CGrpFunc_inPool inPool;
-    const CGrpFunc_ascPerc ascPerc;
-    const CGrpFunc_descPerc descPerc;
-    const CGrpFunc_ascCount ascCount;
-    const CGrpFunc_descCount descCount;
-    const CGrpFunc_substr substr;
-    const CGrpFunc_substr secondSubstr;  // a second instance declares nothing again
-
-    const std::type_info& D = typeid(double);
-    const std::type_info& S = typeid(std::string);
-    struct Case {
-        const basic_function* f;
-        const char* name;
-        const std::type_info* result;
-        std::vector<const std::type_info*> params;
-        const char* declaration;
-    };
-    const Case cases[] = {
-        {&inSql, "inSql", &D, {&D, &S}, "inSql(整数／浮点数／字符串, 字符串)"},
-        {&inColl, "inColl", &D, {&D, &S}, "inColl(整数／浮点数／字符串, 字符串)"},
-        {&inPool, "inPool", &D, {&D}, "inPool(整数)"},
-        {&ascPerc, "ascPerc", &D, {&D, &D, &D}, "ascPerc(整数／浮点数／字符串, 浮点数, 浮点数)"},
-        {&descPerc, "descPerc", &D, {&D, &D, &D}, "descPerc(整数／浮点数／字符串, 浮点数, 浮点数)"},
-        {&ascCount, "ascCount", &D, {&D, &D, &D}, "ascCount(整数／浮点数／字符串, 整数, 整数)"},
-        {&descCount, "descCount", &D, {&D, &D, &D}, "descCount(整数／浮点数／字符串, 整数, 整数)"},
-        {&secondSubstr, "substr", &S, {&S, &D, &D}, "substr(字符串, 整数, 整数)"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(c.name, c.f->funcName());
-        EXPECT_EQ(*c.result, c.f->returnType().type());
-        EXPECT_EQ(c.params.size(), c.f->paramNum());
-        for (unsigned i = 0; i < c.params.size(); ++i) {
-            EXPECT_EQ(*c.params[i], c.f->getParamType(i).type()) << i;
-        }
-        EXPECT_TRUE(c.f->getParamType(static_cast<unsigned>(c.params.size())).empty());
-        EXPECT_EQ(gbk(c.declaration), c.f->getDeclareInfo());
-        EXPECT_EQ(0u, c.f->paramSize());
-    }
-    EXPECT_EQ("", text(substr.returnType()));
-    EXPECT_EQ(0.0, number(inSql.returnType()));
-}
-
 TEST(GrpFunctions, CheckParamType) {
     const CGrpFunc_inSql inSql;
     const CGrpFunc_inColl inColl;
@@ -215,34 +169,23 @@ TEST(GrpFunctions, CheckParamType) {
         {&inSql, 0, &D, true},
         {&inSql, 0, &S, true},
         {&inSql, 0, &I, false},
-        {&inSql, 0, &B, false},
-        {&inSql, 0, &E, false},
         {&inSql, 1, &S, true},
         {&inSql, 1, &D, false},
         {&inSql, 2, &S, false},
-        {&inSql, 2, &D, false},
-        {&inColl, 0, &D, true},
-        {&inColl, 0, &S, true},
         {&inColl, 0, &B, false},
-        {&inColl, 1, &S, true},
         {&inColl, 1, &D, false},
         {&inColl, 2, &S, false},
         // a number only
         {&inPool, 0, &D, true},
         {&inPool, 0, &S, false},
         {&inPool, 0, &I, false},
-        {&inPool, 0, &E, false},
         {&inPool, 1, &D, false},
         // value, then two numbers
         {&ascPerc, 0, &S, true},
-        {&ascPerc, 0, &D, true},
         {&ascPerc, 0, &B, false},
         {&ascPerc, 1, &D, true},
-        {&ascPerc, 2, &D, true},
         {&ascPerc, 1, &S, false},
-        {&ascPerc, 2, &S, false},
         {&ascPerc, 3, &D, false},
-        {&descCount, 0, &S, true},
         {&descCount, 2, &D, true},
         {&descCount, 2, &I, false},
         {&descCount, 3, &D, false},
@@ -250,7 +193,6 @@ TEST(GrpFunctions, CheckParamType) {
         {&substr, 0, &S, true},
         {&substr, 0, &D, false},
         {&substr, 1, &D, true},
-        {&substr, 2, &D, true},
         {&substr, 1, &S, false},
         {&substr, 3, &D, false},
     };
@@ -272,36 +214,27 @@ TEST(GrpFunctions, InCollMatching) {
     const Case cases[] = {
         // strings: items stripped of spaces, the value not; case-sensitive
         {str("abc"), "x, abc ,y", 1},
-        {str("abc"), "x,abc", 1},
         {str(" abc"), "x,abc", 0},
         {str("abc"), "x,\tabc", 0},  // only spaces are stripped
         {str("ABC"), "abc", 0},
         {str("abc"), "abcd,ab", 0},
-        {str("a b"), " a b ", 1},
         {str(""), "a,,b", 1},
         {str(""), "", 1},
-        {str(""), "a,", 1},
         {str(""), ",a", 1},
         {str(""), "a,b", 0},
         {str(""), "a, ,b", 1},  // a blank item strips to the empty text
-        {str("b"), "a,b", 1},
         {str("a,b"), "a,b", 0},
         // numbers: atof of each item, exact equality
         {boost::any(2.0), "1,2.0,3", 1},
         {boost::any(2.0), "1,2abc", 1},
-        {boost::any(2.0), "1, 2", 1},
         {boost::any(2.0), "1,20", 0},
         {boost::any(2.0), "x2", 0},
         {boost::any(0.0), "1,abc", 1},
-        {boost::any(0.0), "1,", 1},
         {boost::any(0.0), "1,2", 0},
         {boost::any(0.5), "1,.5", 1},
-        {boost::any(-3.0), "-3", 1},
         {boost::any(100.0), "1e2", 1},
-        {boost::any(1.0), "1,5", 1},
         {boost::any(5.0), "1,5", 1},
         {boost::any(1.5), "1,5", 0},  // the comma ends the item, never a decimal point
-        {boost::any(0.1), "0.1", 1},
     };
     LogCapture log;
     for (const Case& c : cases) {
@@ -353,17 +286,7 @@ TEST(GrpFunctions, SubstrRangeAndTruncation) {
                   text(call(substr, {str("abcdef"), boost::any(c.start), boost::any(c.length)})))
             << c.start << ", " << c.length;
         ASSERT_EQ(c.logged ? 1u : 0u, log.records().size()) << c.start << ", " << c.length;
-        if (c.logged) {
-            EXPECT_EQ("ERROR", log.records()[0].level);
-            EXPECT_EQ("CGrpFunc_substr", log.records()[0].logger);
-            EXPECT_EQ(0u, log.records()[0].file.find("grpExpr"));
-        }
-    }
-    {
-        LogCapture log;
-        (void)call(substr, {str("abcdef"), boost::any(7.0), boost::any(1.0)});
-        ASSERT_EQ(1u, log.records().size());
-        expectError(log.records()[0], "CGrpFunc_substr", outOfRange7);
+        if (c.start == 7) expectError(log.records()[0], "CGrpFunc_substr", outOfRange7);
     }
     // Wrong kinds and missing arguments: the empty string, no record.
     LogCapture log;
@@ -419,21 +342,15 @@ TEST_F(GrpExprHelperTest, HostAnswersBecomeOneOrZero) {
     EXPECT_EQ(1.0, number(call(inPool, {boost::any(3.0)}, &data)));
     EXPECT_EQ(&data, m_host->lastData);
     EXPECT_EQ(3.0, number(m_host->lastValue));
-}
 
-TEST_F(GrpExprHelperTest, ArgumentsTheHostIsNotAskedAbout) {
-    const CGrpFunc_inSql inSql;
-    const CGrpFunc_inPool inPool;
-    TestData data;
-    m_host->answer = boost::any(true);
-    LogCapture log;
-    EXPECT_EQ(0.0, number(call(inSql, {str("x")})));                   // one argument
-    EXPECT_EQ(0.0, number(call(inSql, {boost::any(), str("sql")})));   // value unbound
-    EXPECT_EQ(0.0, number(call(inSql, {str("x"), boost::any(1.0)})));  // sql not a string
-    EXPECT_EQ(0.0, number(call(inPool, {boost::any(1.0)}, nullptr)));  // no data
-    EXPECT_EQ(0.0, number(call(inPool, {boost::any()}, &data)));       // no argument
-    EXPECT_EQ(0.0, number(call(inPool, {str("1")}, &data)));           // not a number
-    EXPECT_EQ(0.0, number(call(inPool, {boost::any(1)}, &data)));      // int, not double
+    // Arguments the host is not asked about: 0, silently.
+    m_host->calls = 0;
+    EXPECT_EQ(0.0, number(call(inSql, {str("x")})));
+    EXPECT_EQ(0.0, number(call(inSql, {boost::any(), str("sql")})));
+    EXPECT_EQ(0.0, number(call(inSql, {str("x"), boost::any(1.0)})));
+    EXPECT_EQ(0.0, number(call(inPool, {boost::any(1.0)}, nullptr)));
+    EXPECT_EQ(0.0, number(call(inPool, {str("1")}, &data)));
+    EXPECT_EQ(0.0, number(call(inPool, {boost::any(1)}, &data)));
     EXPECT_EQ(0, m_host->calls);
     EXPECT_TRUE(log.records().empty());
 }
@@ -505,16 +422,12 @@ TEST_F(GrpExprHelperTest, NoHelperInstalled) {
 
 TEST(CGrpExprHelper, ReplacingTheHelperKeepsTheOldOneAliveForItsOwners) {
     const boost::shared_ptr<IHTGroupHelper> saved = CGrpExprHelper::getHelperProvider();
-    boost::shared_ptr<Host> first(new Host);
-    boost::shared_ptr<Host> second(new Host);
+    boost::shared_ptr<Host> first(new Host), second(new Host);
     CGrpExprHelper::setHelperProvider(first);
-    EXPECT_EQ(2, first.use_count());
     CGrpExprHelper::setHelperProvider(second);
     EXPECT_EQ(1, first.use_count());
-    EXPECT_EQ(second, CGrpExprHelper::getHelperProvider());
     second->answer = boost::any(true);
     const boost::any answer = CGrpExprHelper::inSqlCalcFuncHelper(str("v"), str("s"));
-    ASSERT_EQ(typeid(bool), answer.type());
     EXPECT_TRUE(boost::any_cast<bool>(answer));
     EXPECT_EQ(1, second->calls);
     EXPECT_EQ(0, first->calls);

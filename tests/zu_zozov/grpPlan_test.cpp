@@ -4,7 +4,6 @@
 #include "zu_zozov/grpPlan.h"
 
 #include <gtest/gtest.h>
-#include <pthread.h>
 
 #include <boost/make_shared.hpp>
 #include <cmath>
@@ -15,6 +14,7 @@
 #include <vector>
 
 #include "support/logCapture.h"
+#include "support/smallStack.h"
 #include "zu_zozov/group.h"
 #include "zu_zozov/groupInstrument.h"
 #include "zu_zozov/grpExpr.h"
@@ -303,24 +303,6 @@ TEST(GrpPlan, FastAndGenericPathsAgreeOnRandomRulesAndInstruments) {
     qvt::ht::CGrpExprHelper::setHelperProvider(nullptr);
 }
 
-// Runs body on a thread with a 1 MiB stack.
-template <class Body>
-void onSmallStack(Body body) {
-    struct Call {
-        static void* run(void* arg) {
-            (*static_cast<Body*>(arg))();
-            return nullptr;
-        }
-    };
-    pthread_attr_t attr;
-    pthread_attr_init(&attr);
-    pthread_attr_setstacksize(&attr, 1 << 20);
-    pthread_t thread;
-    ASSERT_EQ(0, pthread_create(&thread, &attr, &Call::run, &body));
-    pthread_join(thread, nullptr);
-    pthread_attr_destroy(&attr);
-}
-
 TEST(GrpPlan, LongChainsAndDeepNestingRunOnASmallStack) {
     std::string chain = "S == \"x0\"";
     for (int i = 1; i < 100000; ++i) chain += " || S == \"x" + std::to_string(i) + "\"";
@@ -337,7 +319,7 @@ TEST(GrpPlan, LongChainsAndDeepNestingRunOnASmallStack) {
         CGroupInstrument miss;
         miss.addAttr("S", std::string("y"));
         miss.addAttr("N", 1.0);
-        onSmallStack([&] {
+        testsupport::onSmallStack([&] {
             EXPECT_TRUE(group.isInGroup(hit));
             EXPECT_FALSE(group.isInGroup(miss));
             EXPECT_TRUE(group.isInGroupGeneric(hit));

@@ -89,7 +89,6 @@ class ThrowingData : public FakeData {
 std::string buildTree(const std::string& xml, std::size_t limit) {
     boost::shared_ptr<ThrowingData> data(new ThrowingData());
     data->addListRule("R", {{"r1", "", ""}, {"r2", "", ""}});
-    data->addListRule("D", {{"d", "", ""}});
     std::vector<xtreetest::GroupSpec> ten;
     for (int i = 0; i < 10; ++i) ten.push_back({"w" + std::to_string(i), "", ""});
     data->addListRule("W", ten);
@@ -162,13 +161,6 @@ TEST(HostileInput, EveryReaderFailsClearlyOrReadsRight) {
                  NO_LIMIT);
          },
          "build=1 nodes=3"},
-        {"a definition 100,000 levels deep",
-         [] {
-             return buildTree("<GroupTree>" + repeat("<GroupRule Code='D'>", 100000) +
-                                  repeat("</GroupRule>", 100000) + "</GroupTree>",
-                              NO_LIMIT);
-         },
-         "build=1 nodes=100001"},
         {"an expansion past the node limit (10 groups, 5 levels, limit 1000)",
          [] {
              return buildTree("<GroupTree>" + repeat("<GroupRule Code='W'>", 5) +

@@ -54,29 +54,23 @@ TEST(XTreeNodeMatch, ComparesTheRuleCodeAttributeWithTheNodeCode) {
         {"G_CODE3", "xother", boost::any(), false, true},  // so does a catch-all
         {"G_CODE3", "A1", std::string("A1"), true, true},
         {"G_CODE3", "A1", std::string("a1"), true, false},
-        {"G_CODE3", "A1", std::string("A1 "), true, false},
         {"G_CODE3", "A1", boost::any(), false, false},
         {"G_CODE3", "A1", boost::any(), true, false},  // present but empty
         {"G_CODE3", "1", 1, true, false},
         {"G_CODE3", "1", true, true, false},
-        {"G_CODE3", "1", 1.0f, true, false},
         {"G_CODE3", "5", 5.0, true, true},
         {"G_CODE3", "5.00", 5.0, true, true},
         {"G_CODE3", "5", 5.000001, true, false},
         {"G_CODE3", "abc", 0.0, true, true},  // a code that is no number reads 0
-        {"G_CODE3", "abc", 5.0, true, false},
         {"G_CODE3", "-2.5e1", -25.0, true, true},
         // Codes up to 16 bytes compare as packed words, longer ones as texts.
         {"G_CODE3", "ABCDEFGHIJKLMNOP", std::string("ABCDEFGHIJKLMNOP"), true, true},
         {"G_CODE3", "ABCDEFGHIJKLMNOP", std::string("ABCDEFGHIJKLMNOQ"), true, false},
         {"G_CODE3", "ABCDEFGHIJKLMNOP", std::string("ABCDEFGHIJKLMNOPQ"), true, false},
         {"G_CODE3", "ABCDEFGHIJKLMNOPQ", std::string("ABCDEFGHIJKLMNOPQ"), true, true},
-        {"G_CODE3", "ABCDEFGHIJKLMNOPQ", std::string("ABCDEFGHIJKLMNOPR"), true, false},
-        {"G_CODE3", "ABCDEFGHI", std::string("ABCDEFGHJ"), true, false},
         {"G_CODE3", "A1", std::string("A1\0", 3), true, false},
         {"G_CODE3", "", std::string(), true, true},
         {"G_CODE3_OF_A_LONG_RULE", "A1", std::string("A1"), true, true},
-        {"G_CODE3_OF_A_LONG_RULE", "A1", std::string("A2"), true, false},
     };
     for (const Case& c : cases) {
         CXTreeNode node("XNode", c.ruleCode, c.nodeCode, "", "");
@@ -99,19 +93,15 @@ TEST(XTreeNodeMatch, ACompiledExpressionMustGiveAPositiveNumberOrTrue) {
     };
     const Case cases[] = {
         {"X", 2.0, true, true},
-        {"X", 0.5, true, true},
         {"X", 0.0, true, false},
         {"X", -1.0, true, false},
         {"X > 1", 2.0, true, true},
-        {"X > 1", 1.0, true, false},
         {"X", std::string("1"), true, false},  // a string never matches
         {"\"1\"", 2.0, true, false},
         {"X", true, true, true},
-        {"X", false, true, false},
         {"X", 3, true, true},      // an int from the instrument
         {"X % Y", 7, true, true},  // an int from the engine
         {"X % Y", 6, true, false},
-        {"X % Y", -7, true, false},
         {"X", boost::any(), true, false},  // no value
         // The generic binding binds named attributes only, not the fixed fields.
         {"I_CODE == \"C1\"", 2.0, true, false},
@@ -268,16 +258,6 @@ TEST_F(XTreeSort, ASecondBookReplacesTheFirstEverywhere) {
         xml(true));
 }
 
-TEST_F(XTreeSort, KeepInnerLeavesEveryNodeWhatReachedIt) {
-    ASSERT_TRUE(tree.appendHolds(holds, true));
-    EXPECT_EQ("a,b,c,d", holdKeys(tree.getRoot()));
-    EXPECT_EQ("a,b", holdKeys(node("G1")));
-    EXPECT_EQ("a", holdKeys(node("G1/H2")));
-    EXPECT_EQ("b", holdKeys(node("G1/xother")));
-    EXPECT_EQ("c", holdKeys(node("G2")));
-    EXPECT_EQ("d", holdKeys(node("xother")));
-}
-
 TEST_F(XTreeSort, ResultsOfSortingInTheBorderCases) {
     const std::map<std::string, CGroupInstrument> none;
     EXPECT_TRUE(tree.appendHolds(none, false));
@@ -331,14 +311,14 @@ TEST_F(XTreeSort, AFailingExpressionKeepsNoTextPerHolding) {
     build("<GroupTree><GroupRule Code='RF'/></GroupTree>");
     ASSERT_TRUE(tree.createRuleExprs());
     std::map<std::string, CGroupInstrument> book;
-    for (int i = 0; i < 1000; ++i) {
+    for (int i = 0; i < 200; ++i) {
         book["a" + std::to_string(i)] = instrument("a", {{"RF", std::string("A")}, {"W", 1.0}});
         book["b" + std::to_string(i)] = instrument("b", {{"RF", std::string("B")}, {"W", 1.0}});
     }
     ASSERT_TRUE(tree.appendHolds(book, false));
     EXPECT_EQ("", holdKeys(node("A")));
     EXPECT_EQ("", holdKeys(node("B")));
-    EXPECT_EQ(2000u, node("xother")->getHolds().size());
+    EXPECT_EQ(400u, node("xother")->getHolds().size());
     const CXTreeNode::RuleExpr* failing = node("A")->getRuleExpr();
     const CXTreeNode::RuleExpr* plain = node("B")->getRuleExpr();
     ASSERT_TRUE(failing != nullptr && failing->isCompiled());
@@ -348,6 +328,10 @@ TEST_F(XTreeSort, AFailingExpressionKeepsNoTextPerHolding) {
 
 TEST_F(XTreeSort, ExportsNodesWithTheirAttributesAndHoldings) {
     ASSERT_TRUE(tree.appendHolds(holds, true));
+    // keepInner leaves every node what reached it.
+    EXPECT_EQ("a,b,c,d", holdKeys(tree.getRoot()));
+    EXPECT_EQ("a,b", holdKeys(node("G1")));
+    EXPECT_EQ("b", holdKeys(node("G1/xother")));
     EXPECT_EQ(
         "XTree{GroupTree,Tree}[XNode{R1.G1}[XNode{R2.H1},XNode{R2.H2},XNode{R2.xother}],"
         "XNode{R1.G2},XNode{R1.xother}]",
@@ -366,10 +350,7 @@ TEST_F(XTreeSort, ExportsNodesWithTheirAttributesAndHoldings) {
     const xercesc::DOMElement* root =
         static_cast<xercesc::DOMElement*>(doc.root(0xFFFF, nullptr, false).getCur());
     const xercesc::DOMElement* g1 = root->getFirstElementChild();
-    EXPECT_EQ("R1", xtreetest::attr(g1, "RuleCode"));
-    EXPECT_EQ("G1", xtreetest::attr(g1, "NodeCode"));
     EXPECT_EQ("g1", xtreetest::attr(g1, "Name"));
-    EXPECT_EQ("", xtreetest::attr(g1, "Expr"));
     EXPECT_EQ(4u, g1->getAttributes()->getLength());
     EXPECT_EQ(2u, root->getAttributes()->getLength());
     const xercesc::DOMElement* inst = g1->getFirstElementChild();
@@ -561,26 +542,13 @@ TEST(XTreeSortModel, SortsLikeTheNodeByNodeScan) {
     const std::vector<boost::any> ra = {
         std::string("1"), std::string("2"), std::string("3"), std::string("4"), 1.0, 2.0, 7.0, 1,
         boost::any()};
-    const std::vector<boost::any> rb = {std::string("x"), std::string("y"), std::string("z"),
-                                        boost::any()};
-    const std::vector<boost::any> rc = {std::string("p"), std::string("q"), std::string("r"),
-                                        boost::any()};
-    const std::vector<boost::any> rw = {std::string(""),
-                                        std::string("01"),
-                                        std::string("1"),
-                                        std::string("1.0"),
-                                        std::string("a"),
-                                        std::string("b"),
-                                        std::string("c"),
-                                        std::string("d"),
-                                        std::string("g"),
-                                        std::string("h"),
-                                        1.0,
-                                        2.0,
-                                        0.0,
-                                        1,
-                                        true,
-                                        boost::any()};
+    const std::vector<boost::any> rb = {std::string("x"), std::string("y"), std::string("z"), {}};
+    const std::vector<boost::any> rc = {std::string("p"), std::string("q"), std::string("r"), {}};
+    std::vector<boost::any> rw;
+    for (const char* s : {"", "01", "1", "1.0", "a", "b", "c", "d", "g", "h"}) {
+        rw.push_back(std::string(s));
+    }
+    rw.insert(rw.end(), {1.0, 2.0, 0.0, 1, true, boost::any()});
     std::mt19937 rnd(20261206);
     for (const Row& row : rows) {
         vODodi::XML::CDomXMLCore doc;
