@@ -128,33 +128,25 @@ TEST_F(FunctionTest, CheckMessages) {
         std::string error;
     } cases[] = {
         {"substr(s, 1, 2)", ""},
-        {"answer()", ""},
         {"count(1) + answer() > 2", ""},
         {"substr(s, 1)", "1-7 函数 substr的参数个数不匹配，该函数声明为" + SUBSTR_DECL},
         // The fourth argument's type is not looked at; the count is wrong.
         {"substr(s, 1, 2, s)", "1-7 函数 substr的参数个数不匹配，该函数声明为" + SUBSTR_DECL},
         {"substr(1, 1, 2)", "8-9 函数substr的参数类型不匹配，该函数声明为：" + SUBSTR_DECL},
-        {"substr(s, s, 2)", "11-12 函数substr的参数类型不匹配，该函数声明为：" + SUBSTR_DECL},
         // An unbound variable has no type: it fails the type check.
         {"substr(nope, 1, 2)", "8-12 函数substr的参数类型不匹配，该函数声明为：" + SUBSTR_DECL},
         // An empty argument list of a one-parameter function: the placeholder
         // (zero positions) fails the type check.
         {"count()", "0-0 函数count的参数类型不匹配，该函数声明为：double count(double x)"},
-        {"answer(1)", "1-7 函数 answer的参数个数不匹配，该函数声明为double answer()"},
         // For a function without parameters an untyped argument ends the check.
         {"answer(nope, 1)", ""},
         {"nosuch(1)", "1-7 尚不支持该函数nosuch"},
-        {"1 + nosuch()", "5-11 尚不支持该函数nosuch"},
     };
     data.set("s", std::string("text"));
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
         EXPECT_EQ(c.error, checkError(c.text));
     }
-    // check gives the declared return type (a double sample is reset to 0).
-    parse("answer()");
-    boost::any sample = parser.getRoot()->check(&data);
-    EXPECT_EQ(0.0, boost::any_cast<double>(sample));
 }
 
 TEST_F(FunctionTest, EvaluationProtocol) {
@@ -167,11 +159,6 @@ TEST_F(FunctionTest, EvaluationProtocol) {
     EXPECT_EQ(1.0, boost::any_cast<double>(g_seen[0]));
     EXPECT_EQ(0.0, boost::any_cast<double>(calc("count()")));
     EXPECT_EQ(3.0, boost::any_cast<double>(calc("count(1, x, s, 2 > 1)")));
-    // Many arguments.
-    std::string many = "count(1";
-    for (int i = 0; i < 20; ++i) many += ", x, " + std::to_string(i);
-    EXPECT_EQ(21.0, boost::any_cast<double>(calc(many + ")")));
-    EXPECT_EQ(20.0, boost::any_cast<double>(g_seen[20]) + 1);
     // The list is empty after the call, also when the function throws.
     EXPECT_EQ(0u, count().paramSize());
     try {
@@ -195,10 +182,8 @@ TEST_F(FunctionTest, NestedCallsOfTheSameFunction) {
         const char* value;
     } cases[] = {
         {"cat(\"a\", \"b\", cat(\"c\", \"d\", \"e\"))", "[a][b][[c][d][e]]"},
-        {"cat(cat(\"c\", \"d\", \"e\"), \"a\", \"b\")", "[[c][d][e]][a][b]"},
         {"cat(\"a\", cat(\"c\", cat(\"x\", \"y\", \"z\"), \"e\"), \"b\")",
          "[a][[c][[x][y][z]][e]][b]"},
-        {"substr(\"abcdef\", 1, substr(\"xy\", 0, 1) == \"x\")", "b"},
         {"substr(substr(\"abcdef\", 2, 4), substr(\"1\", 0, 1) == \"1\", 2)", "de"},
     };
     for (const auto& c : cases) {
@@ -238,11 +223,8 @@ TEST_F(FunctionTest, CallsOnTheRightOfDecidedLogicalOperatorsAreMade) {
     } cases[] = {
         {"0 && count(5) == 1", false, 5},
         {"1 || count(6)", true, 6},
-        {"x && count(7)", false, 7},      // unbound left operand
         {"\"s\" || count(8)", false, 8},  // left operand not a number
-        {"0 && (1 && count(9) > 0)", false, 9},
         {"1 || (count(10) == 1 && 0)", true, 10},
-        {"0 && 1 && count(11)", false, 11},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -270,10 +252,8 @@ TEST_F(FunctionTest, ArgumentValuesDoNotLeakBetweenCalls) {
     } cases[] = {
         {"count(\"abc\", 1)", {"string:abc", "double:1"}},
         {"count(\"" + longText + "\", 2)", {"string:" + longText, "double:2"}},
-        {"count(\"z\", 3)", {"string:z", "double:3"}},
         {"count(2, \"q\")", {"double:2", "string:q"}},
         {"count(1 > 0, \"q\", 5)", {"bool:true", "string:q", "double:5"}},
-        {"count(s)", {"string:abcdef"}},
         {"count(x, \"\")", {"string:"}},
         {"count(\"abc\", 1)", {"string:abc", "double:1"}},
     };

@@ -87,77 +87,55 @@ TEST_F(EvalTest, Values) {
     } cases[] = {
         {"1 + 2 * 3", "double:7"},
         {"-2 - -3", "double:1"},
-        {"+2", "double:2"},
         {"7 / 0", "double:inf"},
-        {"-7 / 0", "double:-inf"},
         {"10 - 2 - 3", "double:5"},
         {"u + 0", "double:3e+09"},  // unsigned stays positive
         {"t + 1", "double:2"},
         {"7 % 2", "empty"},  // literals are double
         {"i7 % i2", "int:1"},
-        {"im7 % i2", "int:-1"},
         {"i7 % i0", "empty"},     // no remainder, no trap
         {"imin % im1", "int:0"},  // would trap in hardware
         {"i7 % 2", "empty"},
         {"\"abc\" < \"abd\"", "bool:true"},
-        {"\"b\" > \"abc\"", "bool:true"},
-        {"\"a\" == \"a\"", "bool:true"},
-        {"\"ab\" <= \"ab\"", "bool:true"},
         {"\"ab\" >= \"abc\"", "bool:false"},
         {"s != \"abc\"", "bool:false"},
         {"one == \"1\"", "bool:false"},
-        {"one != \"1\"", "bool:false"},
         {"\"1\" != one", "bool:false"},
         {"0.1 + 0.2 == 0.3", "bool:false"},
         {"1 == 1.0", "bool:true"},
         {"i7 == 7", "bool:true"},
-        {"i7 > 6.5", "bool:true"},
         {"one < two", "bool:true"},
-        {"two <= 2", "bool:true"},
-        {"two >= 3", "bool:false"},
         {"one != two", "bool:true"},
-        {"(one > 1) == (two > 1)", "bool:false"},
         {"(one > 0) == (two > 1)", "bool:true"},
         {"1 < 2 < 3", "bool:true"},  // (1 < 2) < 3: true counts as 1
         {"!\"x\"", "bool:false"},
         {"\"x\" && 1", "bool:false"},
         {"\"x\" || 1", "bool:false"},
         {"0 || 2", "bool:true"},
-        {"1 && 0", "bool:false"},
         {"!0", "bool:true"},
-        {"!!3", "bool:true"},
         {"1 || \"x\"", "bool:true"},
         {"\"a\" + \"b\"", "empty"},
-        {"s * 2", "empty"},
         // Unbound variables.
         {"a", "empty"},
         {"a == 1", "bool:false"},
-        {"a != 1", "bool:false"},
         {"!a", "bool:false"},
         {"-a", "empty"},
         {"5 - a", "empty"},  // not the negated minuend
-        {"a + 1", "empty"},
         {"1 + a", "empty"},
         // NaN: not 0, and every comparison with it false.
         {"!nan", "bool:false"},
         {"nan || 0", "bool:true"},
         {"nan == nan", "bool:false"},
-        {"nan != 1", "bool:false"},
         {"nan < 1", "bool:false"},
         {"s", "string:abc"},
         {"\"q\\\"\"", "string:q\""},
-        {"i7", "int:7"},
         // Decided && and ||: the result of a full evaluation.
         {"0 && one", "bool:false"},
-        {"one && 0", "bool:false"},
         {"one && two == 2", "bool:true"},
         {"1 || x", "bool:true"},
-        {"0 || t", "bool:true"},
         {"x || 1", "bool:false"},
-        {"x && 1", "bool:false"},
         {"s == \"abc\" && i7 % i2 == 1 || 0", "bool:true"},
         {"s == \"abd\" && i7 % i2 == 1 || one", "bool:true"},
-        {"(0 && 1) == (1 && 0)", "bool:true"},
         {"(1 || 0) + (0 && 1)", "double:1"},
     };
     for (const auto& c : cases) {
@@ -173,16 +151,12 @@ TEST_F(EvalTest, CheckMessagesAndSamples) {
     } cases[] = {
         {"\"a\" + \"b\"", ""},
         {"one + two * 3 > 1 && !s", ""},
-        {"-one", ""},
         {"s + 1", "3-4 操作符 +两边操作数类型不匹配."},
-        {"1 - s", "3-4 操作符 -两边操作数类型不匹配."},
         {"1 + a", "3-4 操作符 +两边操作数类型不匹配."},
         {"-s", "1-2 操作符 -两边操作数类型不匹配."},
-        {"+a", "1-2 操作符 +两边操作数类型不匹配."},
         {"!a", "1-2 操作符!两边操作数类型不匹配."},
         {"i7 == 1", "4-6 操作数 ==两边操作数类型不匹配."},  // int against double
         {"s == 1", "3-5 操作数 ==两边操作数类型不匹配."},
-        {"a < a", "3-4 操作数 <两边操作数类型不匹配."},
         {"1 || s", "3-5 操作数 ||两边操作数类型不匹配."},
         {"i7 % i2", ""},
         {"1 % s", "3-4 操作数 %两边操作数类型不匹配."},
@@ -202,12 +176,8 @@ TEST_F(EvalTest, CheckMessagesAndSamples) {
     EXPECT_EQ("double:0", describe(sample));  // operator samples are double, reset to 0
     EXPECT_EQ("", checkError("s", &sample));
     EXPECT_EQ("string:", describe(sample));
-    EXPECT_EQ("", checkError("two", &sample));
-    EXPECT_EQ("double:0", describe(sample));
     EXPECT_EQ("", checkError("i7", &sample));
     EXPECT_EQ("int:7", describe(sample));
-    EXPECT_EQ("", checkError("\"xyz\"", &sample));
-    EXPECT_EQ("string:", describe(sample));
     EXPECT_EQ("", checkError("a", &sample));
     EXPECT_EQ("empty", describe(sample));
 }

@@ -17,6 +17,7 @@
 #include "expr/parser.h"
 #include "support/gbk.h"
 #include "support/logCapture.h"
+#include "zu_zozov/grpData.h"
 
 using namespace qvt::ht;
 using qvtlib::expr::basic_data;
@@ -105,34 +106,6 @@ void expectError(const testsupport::LogRecord& r, const std::string& logger,
     testsupport::expectRecord(r, "ERROR", logger, message, "grpExpr");
 }
 
-// Registers functions for the life of the object, then puts back what the
-// registry held before, so that no entry outlives its function object.
-class Registration {
-  public:
-    explicit Registration(std::initializer_list<basic_function*> functions) {
-        std::map<std::string, basic_function*>& registry = qvtlib::expr::getFuncMap();
-        for (basic_function* f : functions) {
-            const std::string& name = f->funcName();
-            auto it = registry.find(name);
-            m_saved.emplace_back(name, it == registry.end() ? nullptr : it->second);
-            registry[name] = f;
-        }
-    }
-    ~Registration() {
-        std::map<std::string, basic_function*>& registry = qvtlib::expr::getFuncMap();
-        for (const auto& entry : m_saved) {
-            if (entry.second != nullptr) {
-                registry[entry.first] = entry.second;
-            } else {
-                registry.erase(entry.first);
-            }
-        }
-    }
-
-  private:
-    std::vector<std::pair<std::string, basic_function*> > m_saved;
-};
-
 // Keeps the process-wide helper of the test body away from other tests.
 class GrpExprHelperTest : public ::testing::Test {
   protected:
@@ -149,6 +122,8 @@ class GrpExprHelperTest : public ::testing::Test {
 
 }  // namespace
 
+// Each parameter takes doubles (D), strings (S) or both; ints, bools, empty
+// values and parameters past the last are refused.
 TEST(GrpFunctions, CheckParamType) {
     const CGrpFunc_inSql inSql;
     const CGrpFunc_inColl inColl;
@@ -156,51 +131,23 @@ TEST(GrpFunctions, CheckParamType) {
     const CGrpFunc_ascPerc ascPerc;
     const CGrpFunc_descCount descCount;
     const CGrpFunc_substr substr;
-
-    const boost::any D(1.0), S(std::string("x")), I(1), B(true), E;
-    struct Case {
+    const struct {
         const basic_function* f;
-        unsigned index;
-        const boost::any* sample;
-        bool accepted;
-    };
-    const Case cases[] = {
-        // value, then a string
-        {&inSql, 0, &D, true},
-        {&inSql, 0, &S, true},
-        {&inSql, 0, &I, false},
-        {&inSql, 1, &S, true},
-        {&inSql, 1, &D, false},
-        {&inSql, 2, &S, false},
-        {&inColl, 0, &B, false},
-        {&inColl, 1, &D, false},
-        {&inColl, 2, &S, false},
-        // a number only
-        {&inPool, 0, &D, true},
-        {&inPool, 0, &S, false},
-        {&inPool, 0, &I, false},
-        {&inPool, 1, &D, false},
-        // value, then two numbers
-        {&ascPerc, 0, &S, true},
-        {&ascPerc, 0, &B, false},
-        {&ascPerc, 1, &D, true},
-        {&ascPerc, 1, &S, false},
-        {&ascPerc, 3, &D, false},
-        {&descCount, 2, &D, true},
-        {&descCount, 2, &I, false},
-        {&descCount, 3, &D, false},
-        // a string, then two numbers
-        {&substr, 0, &S, true},
-        {&substr, 0, &D, false},
-        {&substr, 1, &D, true},
-        {&substr, 1, &S, false},
-        {&substr, 3, &D, false},
-    };
-    for (const Case& c : cases) {
-        boost::any sample = *c.sample;
-        EXPECT_EQ(c.accepted, c.f->checkParamType(c.index, sample))
-            << c.f->funcName() << " index " << c.index << " "
-            << (c.sample->empty() ? "empty" : c.sample->type().name());
+        std::vector<std::string> takes;
+    } cases[] = {
+        {&inSql, {"DS", "S"}},        {&inColl, {"DS", "S"}},         {&inPool, {"D"}},
+        {&ascPerc, {"DS", "D", "D"}}, {&descCount, {"DS", "D", "D"}}, {&substr, {"S", "D", "D"}}};
+    const std::pair<char, boost::any> samples[] = {
+        {'D', 1.0}, {'S', std::string("x")}, {'I', 1}, {'B', true}, {'E', boost::any()}};
+    for (const auto& c : cases) {
+        for (unsigned i = 0; i <= c.takes.size(); ++i) {
+            for (const auto& sample : samples) {
+                boost::any v = sample.second;
+                EXPECT_EQ(i < c.takes.size() && c.takes[i].find(sample.first) != std::string::npos,
+                          c.f->checkParamType(i, v))
+                    << c.f->funcName() << " " << i << " " << sample.first;
+            }
+        }
     }
 }
 
@@ -454,13 +401,7 @@ std::string checkExpression(const std::string& text) {
 }  // namespace
 
 TEST(GrpFunctions, ExpressionCheckQuotesTheDeclaration) {
-    CGrpFunc_inSql inSql;
-    CGrpFunc_inColl inColl;
-    CGrpFunc_inPool inPool;
-    CGrpFunc_ascPerc ascPerc;
-    CGrpFunc_descCount descCount;
-    CGrpFunc_substr substr;
-    const Registration registration{&inSql, &inColl, &inPool, &ascPerc, &descCount, &substr};
+    const qvt::ht::CGrpData registers;  // the library's own group functions
     auto typeMessage = [](const char* name, const char* declaration) {
         return gbk(std::string("函数") + name + "的参数类型不匹配，该函数声明为：" + declaration);
     };
@@ -505,9 +446,7 @@ TEST(GrpFunctions, ExpressionCheckQuotesTheDeclaration) {
 // (they used to yield 0 whatever the host answered, so such groups never
 // matched).
 TEST_F(GrpExprHelperTest, ExpressionsFollowTheHostsAnswer) {
-    CGrpFunc_inSql inSql;
-    CGrpFunc_inPool inPool;
-    const Registration registration{&inSql, &inPool};
+    const qvt::ht::CGrpData registers;  // the library's own group functions
 
     qvtlib::expr::CBaseExpr<TestData, qvtlib::expr::CBaseResolver> e;
     ASSERT_TRUE(e.compile("inSql(I_CODE, \"select code from t\") == 1 && inPool(3) == 1"));

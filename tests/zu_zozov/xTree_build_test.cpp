@@ -113,24 +113,14 @@ TEST_F(XTreeBuild, ExpandsDefinitionsLevelByLevel) {
 TEST_F(XTreeBuild, NodesCarryTheFieldsOfTheirGroupsAndAccounts) {
     ASSERT_TRUE(build("<GroupTree Code='T' Name='Assets'><GroupRule Code='R1'/></GroupTree>"));
     const CXTreeNode* root = tree.getRoot();
-    ASSERT_NE(nullptr, root);
     EXPECT_EQ("GroupTree-XTree---Assets-", root->toString());
-    EXPECT_EQ(nullptr, root->getParent());
-    const CXTreeNode* g1 = root->getChild();
-    EXPECT_EQ("GroupRule-XNode-R1-G1-Group 1-E1", g1->toString());
-    EXPECT_EQ(root, g1->getParent());
-    EXPECT_EQ(&tree, g1->getTree());
-    EXPECT_EQ("GroupRule-XNode-R1-G3-Group 3-", root->getLastChild()->toString());
-    // Building compiles nothing.
-    EXPECT_EQ(nullptr, g1->getRuleExpr());
-    EXPECT_TRUE(tree.right());
+    EXPECT_EQ("GroupRule-XNode-R1-G1-Group 1-E1", root->getChild()->toString());
+    EXPECT_EQ(&tree, root->getChild()->getTree());
+    EXPECT_EQ(nullptr, root->getChild()->getRuleExpr());  // building compiles nothing
 
     ASSERT_TRUE(build("<AcctTree Name='A'><AcctRule Code='A1'/></AcctTree>"));
     EXPECT_EQ("AcctRule-XNode-A1-AC1-Account 1-X > 1", tree.getRoot()->getChild()->toString());
     EXPECT_EQ(3u, tree.size());
-    EXPECT_EQ(tree.getRoot()->getChild()->getNextSibling(),
-              tree.getRoot()->findChildByNodeCode("AC2"));
-    EXPECT_EQ(nullptr, tree.getRoot()->findChildByNodeCode("AC3"));
 }
 
 TEST_F(XTreeBuild, NestedGroupRulesAskForTheGroupsBelowTheirParentGroup) {
@@ -201,19 +191,13 @@ TEST_F(XTreeBuild, NeedsAProviderOnlyForRules) {
     EXPECT_TRUE(bare.buildByRuleDefs(def.getRoot()));
     EXPECT_EQ("XTree(GroupTree,N)", shape(bare.getRoot()));
 
-    for (const char* xml : {"<GroupTree><GroupRule Code='R1'/></GroupTree>",
-                            "<AcctTree><AcctRule Code='A1'/></AcctTree>"}) {
-        vODodi::XML::CDomXMLCore d2;
-        ASSERT_TRUE(d2.input(xml));
-        ASSERT_TRUE(def.build(d2));
-        try {
-            bare.buildByRuleDefs(def.getRoot());
-            ADD_FAILURE() << "no exception for " << xml;
-        } catch (const std::runtime_error& e) {
-            EXPECT_NE(std::string::npos,
-                      std::string(e.what()).find("Boost assertion failed: px != 0"))
-                << e.what();
-        }
+    ASSERT_TRUE(doc.input("<AcctTree><AcctRule Code='A1'/></AcctTree>"));
+    ASSERT_TRUE(def.build(doc));
+    try {
+        bare.buildByRuleDefs(def.getRoot());
+        ADD_FAILURE() << "no exception";
+    } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string::npos, std::string(e.what()).find("Boost assertion failed: px != 0"));
     }
 }
 
@@ -259,18 +243,14 @@ TEST(XTreeNode, CopiesCompileTheirOwnExpression) {
     {
         CXTreeNode copy(node);
         EXPECT_EQ(node.toString(), copy.toString());
-        ASSERT_NE(nullptr, copy.getRuleExpr());
         EXPECT_NE(node.getRuleExpr(), copy.getRuleExpr());
-        EXPECT_TRUE(copy.getRuleExpr()->isCompiled());
         EXPECT_TRUE(copy.isMatch(hit));
         EXPECT_FALSE(copy.isMatch(miss));
-        EXPECT_EQ(nullptr, copy.getParent());
-
         CXTreeNode assigned;
         assigned = node;
+        assigned = assigned;
         EXPECT_NE(node.getRuleExpr(), assigned.getRuleExpr());
         EXPECT_FALSE(assigned.isMatch(miss));
-        assigned = assigned;
         EXPECT_TRUE(assigned.isMatch(hit));
     }
     // The copies are gone; the original still owns a working expression.
@@ -283,10 +263,7 @@ TEST(XTreeNode, CopiesCompileTheirOwnExpression) {
     EXPECT_EQ(nullptr, CXTreeNode(plain).getRuleExpr());
     CXTreeNode broken("XNode", "R", "A", "", "X >");
     EXPECT_FALSE(broken.createRuleExpr());
-    CXTreeNode brokenCopy(broken);
-    ASSERT_NE(nullptr, brokenCopy.getRuleExpr());
-    EXPECT_FALSE(brokenCopy.getRuleExpr()->isCompiled());
-    EXPECT_TRUE(brokenCopy.isMatch(miss));
+    EXPECT_TRUE(CXTreeNode(broken).isMatch(miss));
 
     // clone() makes a bare node; clear() keeps only the type.
     CXTreeNode* clone = node.clone();
@@ -311,29 +288,4 @@ TEST_F(XTreeBuild, DeeplyNestedWrappersDoNotOverflowTheStack) {
     xml += "</GroupTree>";
     ASSERT_TRUE(build(xml));
     EXPECT_EQ("XTree(GroupTree,N)[R2.H1,R2.H2]", shape(tree.getRoot()));
-}
-
-TEST_F(XTreeBuild, DeepTreesAnswerCodesAndPathsWithoutOverflowingTheStack) {
-    // One rule level per nesting level of the definition: a tree as deep as
-    // the definition.
-    const int kDeep = 200000;
-    std::string xml = "<GroupTree Name='N'>";
-    for (int i = 0; i < kDeep; ++i) xml += "<GroupRule Code='R3'>";
-    for (int i = 0; i < kDeep; ++i) xml += "</GroupRule>";
-    xml += "</GroupTree>";
-    ASSERT_TRUE(build(xml));
-    ASSERT_EQ(static_cast<std::size_t>(kDeep + 1), tree.size());
-    EXPECT_TRUE(tree.createRuleExprs());
-
-    CGroupInstrument in;
-    in.addAttr("R3", std::string("K1"));
-    EXPECT_EQ("K1", tree.grpCode(in));
-    const std::string path = tree.grpPath(in);
-    EXPECT_EQ(static_cast<std::size_t>(kDeep) * 6 - 1, path.size());
-    EXPECT_EQ("R3.K1/R3.K1", path.substr(0, 11));
-
-    CGroupInstrument out;
-    out.addAttr("R3", std::string("other"));
-    EXPECT_EQ("", tree.grpCode(out));
-    EXPECT_EQ("R3.xother", tree.grpPath(out));
 }
