@@ -83,84 +83,56 @@ class CGen {
 
     std::string expression(int depth) {
         if (depth == 0 || pick(10) < 3) {
-            switch (pick(3)) {
-                case 0:
-                    return any(VARS);
-                case 1:
-                    return any(NUMBERS);
-                default:
-                    return any(TEXTS);
-            }
+            const int leaf = pick(3);
+            return leaf == 0 ? any(VARS) : leaf == 1 ? any(NUMBERS) : any(TEXTS);
         }
         const int d = depth - 1;
-        switch (pick(12)) {
-            case 0:
-                return std::string(pick(2) ? "!" : "-") + "(" + expression(d) + ")";
-            case 1:
-                return "inColl(" + expression(d) + ", " + any(LISTS) + ")";
-            case 2:
-                return "substr(" + expression(d) + ", " + any(NUMBERS) + ", " +
-                       (pick(3) == 0 ? "-1" : any(NUMBERS)) + ")";
-            case 3:
-                switch (pick(6)) {
-                    case 0:
-                        return "inSql(" + expression(d) + ", \"" +
-                               (pick(2)   ? "q"
-                                : pick(2) ? "throw"
-                                          : "other") +
-                               "\")";
-                    case 1:
-                        return "inPool(" + std::to_string(pick(5)) + ")";
-                    case 2:
-                        return "ascPerc(" + expression(d) + ", 1, 2)";
-                    case 3:
-                        return "nosuch(" + expression(d) + ")";
-                    case 4:
-                        return "inColl(" + expression(d) + ", " + expression(d) + ")";
-                    default:
-                        return "substr(" + expression(d) + ", 0)";
-                }
-            case 4:  // a left chain without parentheses
-                return expression(0) + " " + any(OPS) + " " + expression(0) + " " + any(OPS) + " " +
-                       expression(d);
-            default:
-                return "(" + expression(d) + ") " + any(OPS) + " (" + expression(d) + ")";
+        const int kind = pick(12);
+        if (kind == 0) return std::string(pick(2) ? "!" : "-") + "(" + expression(d) + ")";
+        if (kind == 1) return "inColl(" + expression(d) + ", " + any(LISTS) + ")";
+        if (kind == 2) {
+            return "substr(" + expression(d) + ", " + any(NUMBERS) + ", " +
+                   (pick(3) == 0 ? "-1" : any(NUMBERS)) + ")";
         }
+        if (kind == 3) {  // the calls the fast path leaves to the generic one
+            const int call = pick(6);
+            if (call == 0) {
+                return "inSql(" + expression(d) + ", \"" +
+                       (pick(2)   ? "q"
+                        : pick(2) ? "throw"
+                                  : "other") +
+                       "\")";
+            }
+            if (call == 1) return "inPool(" + std::to_string(pick(5)) + ")";
+            if (call == 2) return "ascPerc(" + expression(d) + ", 1, 2)";
+            if (call == 3) return "nosuch(" + expression(d) + ")";
+            if (call == 4) return "inColl(" + expression(d) + ", " + expression(d) + ")";
+            return "substr(" + expression(d) + ", 0)";
+        }
+        if (kind == 4) {  // a left chain without parentheses
+            return expression(0) + " " + any(OPS) + " " + expression(0) + " " + any(OPS) + " " +
+                   expression(d);
+        }
+        return "(" + expression(d) + ") " + any(OPS) + " (" + expression(d) + ")";
     }
 
     boost::any value() {
-        switch (pick(13)) {
-            case 0:
-                return boost::any();
-            case 1:
-                return std::string();
-            case 2:
-                return std::string(pick(2) ? "A" : "1");
-            case 3:
-                return std::string("R1");
-            case 4:
-                return pick(2) ? 0.0 : 2.0;
-            case 5:
-                return std::numeric_limits<double>::quiet_NaN();
-            case 6: {
-                const int ints[] = {7, -7, -1, 0, 2};
-                return ints[pick(5)];
-            }
-            case 7:
-                return pick(2);
-            case 8:
-                return pick(2) == 1;
-            case 9:
-                return 0.5f;
-            case 10:
-                return 3L;
-            case 11:
-                return std::vector<int>(1, 1);
-            default: {
-                const double doubles[] = {1.0, -1.0, 1e-310, -1e-310, 7.0};
-                return doubles[pick(5)];
-            }
-        }
+        const int ints[] = {7, -7, -1, 0, 2};
+        const double doubles[] = {1.0, -1.0, 1e-310, -1e-310, 7.0};
+        const int kind = pick(13);
+        if (kind == 0) return boost::any();
+        if (kind == 1) return std::string();
+        if (kind == 2) return std::string(pick(2) ? "A" : "1");
+        if (kind == 3) return std::string("R1");
+        if (kind == 4) return pick(2) ? 0.0 : 2.0;
+        if (kind == 5) return std::numeric_limits<double>::quiet_NaN();
+        if (kind == 6) return ints[pick(5)];
+        if (kind == 7) return pick(2);
+        if (kind == 8) return pick(2) == 1;
+        if (kind == 9) return 0.5f;
+        if (kind == 10) return 3L;
+        if (kind == 11) return std::vector<int>(1, 1);
+        return doubles[pick(5)];
     }
 
     CGroupInstrument instrument() {
@@ -227,7 +199,6 @@ std::string observe(Call call) {
 TEST(GrpPlan, FastAndGenericPathsAgreeOnRandomRulesAndInstruments) {
     qvt::ht::CGrpExprHelper::setHelperProvider(boost::make_shared<CHelper>());
     CGen gen(20261206);
-    int rules = 0;
     for (int round = 0; round < 300; ++round) {
         CGrpRule fast;
         fast.setCode("R" + std::to_string(round));
@@ -257,7 +228,6 @@ TEST(GrpPlan, FastAndGenericPathsAgreeOnRandomRulesAndInstruments) {
         CXTreeNode fastNode("XNode", "R", "N1", "n", expressions.front());
         fastNode.createRuleExpr();
         const CXTreeNode genericNode(fastNode);
-        ++rules;
         for (int i = 0; i < 12; ++i) {
             // Now and then without a helper: inSql logs, inPool throws.
             if (i == 11) qvt::ht::CGrpExprHelper::setHelperProvider(nullptr);
@@ -299,7 +269,6 @@ TEST(GrpPlan, FastAndGenericPathsAgreeOnRandomRulesAndInstruments) {
             if (i == 11) qvt::ht::CGrpExprHelper::setHelperProvider(boost::make_shared<CHelper>());
         }
     }
-    EXPECT_EQ(300, rules);
     qvt::ht::CGrpExprHelper::setHelperProvider(nullptr);
 }
 
