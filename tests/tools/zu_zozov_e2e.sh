@@ -54,10 +54,9 @@ run_case() {  # name files command
         echo $? >"$dir/.rc"
     )
     {
-        echo "\$ $cmd"
-        echo "--- stdout"; cat "$dir/.stdout"
-        echo "--- stderr"; cat "$dir/.stderr"
-        echo "--- exit $(cat "$dir/.rc")"
+        echo "\$ $cmd    # exit $(cat "$dir/.rc")"
+        if [ -s "$dir/.stdout" ]; then echo "--- stdout"; cat "$dir/.stdout"; fi
+        if [ -s "$dir/.stderr" ]; then echo "--- stderr"; cat "$dir/.stderr"; fi
         for f in $files; do
             echo "--- file $f"
             if [ -e "$dir/$f" ]; then cat "$dir/$f"; else echo "(missing)"; fi
