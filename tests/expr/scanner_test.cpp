@@ -4,7 +4,6 @@
 
 #include <sstream>
 #include <string>
-#include <vector>
 
 #include "expr/exceptions.h"
 #include "support/gbk.h"

@@ -92,11 +92,4 @@ TEST(LogSink, LoggingSiteHandsOverTheFiveFields) {
     EXPECT_EQ("", empty.message);
 }
 
-TEST(LogSink, BaseNameStripsBothKindsOfSeparator) {
-    EXPECT_STREQ("a.cpp", zAZir4::detail::baseName("a.cpp"));
-    EXPECT_STREQ("a.cpp", zAZir4::detail::baseName("/x/y/a.cpp"));
-    EXPECT_STREQ("a.cpp", zAZir4::detail::baseName("c:\\x\\a.cpp"));
-    EXPECT_STREQ("", zAZir4::detail::baseName("dir/"));
-}
-
 }  // namespace

@@ -4,7 +4,6 @@
 
 #include <boost/shared_ptr.hpp>
 #include <initializer_list>
-#include <map>
 #include <sstream>
 #include <stdexcept>
 #include <string>

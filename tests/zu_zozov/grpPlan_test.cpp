@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <boost/make_shared.hpp>
-#include <cmath>
 #include <limits>
 #include <random>
 #include <stdexcept>

@@ -7,8 +7,6 @@
 #include <boost/make_shared.hpp>
 #include <functional>
 #include <map>
-#include <memory>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -144,10 +142,7 @@ TEST(GrpRuleTest, AddGroupReplacesAndDeletes) {
 
 TEST(GrpRuleTest, PropertyForm) {
     auto provider = boost::make_shared<FakeProvider>();
-    CPropDic dic;
-    dic.m_valueNames["02"] = "N2";
-    dic.m_valueNames["01"] = "N1";
-    provider->dics["Y"] = dic;
+    provider->dics["Y"].m_valueNames = {{"02", "N2"}, {"01", "N1"}};
     CGrpRule rule;
     rule.setCode("R");
     rule.setGroupDataProvider(provider);
@@ -180,9 +175,7 @@ TEST(GrpRuleTest, PropertyForm) {
     // comparison with exactly its code.
     const std::string trail5c = gbk("乗");
     ASSERT_EQ('\\', trail5c[1]);
-    CPropDic odd;
-    odd.m_valueNames = {{"Q\"1", ""}, {"A\\B", ""}, {trail5c + "x", ""}};
-    provider->dics["W"] = odd;
+    provider->dics["W"].m_valueNames = {{"Q\"1", ""}, {"A\\B", ""}, {trail5c + "x", ""}};
     CGrpRule escaped;
     escaped.setGroupDataProvider(provider);
     ASSERT_TRUE(escaped.init("<Rule Property=\"X.W\"/>"));

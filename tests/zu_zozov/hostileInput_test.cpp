@@ -7,7 +7,6 @@
 
 #include <boost/shared_ptr.hpp>
 #include <functional>
-#include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>

@@ -149,15 +149,10 @@ TEST_F(XTreeBuild, UnknownRulesWarnWithTheAccumulatedErrorText) {
     EXPECT_EQ("XTree(GroupTree,)", shape(tree.getRoot()));
     const std::string first = gbk("缺少数据，无法扩展规则定义（GroupTree-GroupRule-X1）。") + "\n";
     const std::string second = gbk("缺少数据，无法扩展规则定义（GroupTree-GroupRule-X2）。") + "\n";
-    ASSERT_EQ(2u, log.records().size());
-    for (const testsupport::LogRecord& r : log.records()) {
-        EXPECT_EQ("WARN", r.level);
-        EXPECT_EQ("CXTree", r.logger);
-        EXPECT_EQ("xTree.cpp", r.file);
-    }
     // Each record carries the whole text so far, the new message last.
-    EXPECT_EQ(first, log.records()[0].message);
-    EXPECT_EQ(first + second, log.records()[1].message);
+    ASSERT_EQ(2u, log.records().size());
+    testsupport::expectRecord(log.records()[0], "WARN", "CXTree", first, "xTree.cpp");
+    testsupport::expectRecord(log.records()[1], "WARN", "CXTree", first + second, "xTree.cpp");
     EXPECT_EQ(first + second, tree.getErrorInfo());
 
     // The tree never clears its text: a later build adds to it.

@@ -350,23 +350,13 @@ TEST_F(XTreeSort, ExportNamesRuleTreesByTheirRuleKind) {
         {"<GroupRule Code='R2' Name='N'/>", "XTree{GroupRule,N}[XNode{R2.H1},XNode{R2.H2}]"},
         {"<AcctTree Name='N'><AcctRule Code='AR'/></AcctTree>", "XTree{AcctTree,N}[XNode{AR.AC1}]"},
         {"<PortTree Name='P'/>", "XTree{PortTree,P}"},
+        // An AcctRule definition makes an AcctRuleTree, written as "AcctRule".
+        {"<AcctRule Code='AR' Name='N'/>", "XTree{AcctRule,N}[XNode{AR.AC1}]"},
     };
     for (const Case& c : cases) {
         build(c.xml);
         EXPECT_EQ(c.shape, xml(true)) << c.xml;
     }
-    // An AcctRule definition makes an AcctRuleTree, written as "AcctRule".
-    CXTreeNode root("XTree", "", "", "N", "");
-    root.setType("AcctRuleTree");
-    vODodi::XML::CDomXMLCore doc;
-    const xercesc::DOMElement* el = static_cast<const xercesc::DOMElement*>(root.toXML(doc, true));
-    ASSERT_NE(nullptr, el);
-    EXPECT_EQ("AcctRule", xtreetest::attr(el, "Type"));
-    // A tag of no known kind is written without attributes.
-    CXTreeNode odd("Odd", "R", "A", "n", "e");
-    el = static_cast<const xercesc::DOMElement*>(odd.toXML(doc, false));
-    ASSERT_NE(nullptr, el);
-    EXPECT_EQ(0u, el->getAttributes()->getLength());
 }
 
 // The sorting read literally: each node scans the whole work map, the last
@@ -551,14 +541,18 @@ TEST(XTreeSortModel, SortsLikeTheNodeByNodeScan) {
                         inst.addAttr("V", 1);
                 }
                 const bool keepInner = rnd() % 2 == 0;
+                auto checkPaths = [&](const std::map<std::string, CGroupInstrument>& book,
+                                      const std::string& where) {
+                    for (const auto& h : book) {
+                        ASSERT_EQ(modelPath(model.getRoot(), h.second), tree.grpPath(h.second))
+                            << where;
+                        ASSERT_EQ(modelCode(model.getRoot(), h.second), tree.grpCode(h.second))
+                            << where;
+                    }
+                };
                 const std::string where = std::string(row.definition) + " trial " +
                                           std::to_string(trial) + " round " + std::to_string(round);
-                for (const auto& h : holds) {
-                    ASSERT_EQ(modelPath(model.getRoot(), h.second), tree.grpPath(h.second))
-                        << where;
-                    ASSERT_EQ(modelCode(model.getRoot(), h.second), tree.grpCode(h.second))
-                        << where;
-                }
+                checkPaths(holds, where);
                 testsupport::LogCapture log;
                 const bool expected = model.modelAppendHolds(holds, keepInner);
                 const std::vector<testsupport::LogRecord> modelLog = log.records();
@@ -591,12 +585,7 @@ TEST(XTreeSortModel, SortsLikeTheNodeByNodeScan) {
                 ASSERT_EQ(expectedLog, gotLog) << where;
                 ASSERT_EQ(dumpHolds(model.getRoot()), dumpHolds(tree.getRoot())) << where;
                 ASSERT_EQ(lastEvaluated(model.getRoot()), lastEvaluated(tree.getRoot())) << where;
-                for (const auto& h : holds) {
-                    ASSERT_EQ(modelPath(model.getRoot(), h.second), tree.grpPath(h.second))
-                        << where;
-                    ASSERT_EQ(modelCode(model.getRoot(), h.second), tree.grpCode(h.second))
-                        << where;
-                }
+                checkPaths(holds, where);
             }
         }
     }
