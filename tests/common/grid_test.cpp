@@ -63,9 +63,7 @@ TEST(Grid, DisabledTableSwallowsEverything) {
     table<tuple> t(false);
     tuple& r = t.row("a");
     EXPECT_EQ(&r, &t.row("b"));
-    EXPECT_EQ(1u, t.getRows().size());
     EXPECT_EQ("", t.column("c")->getName());
-    EXPECT_TRUE(t.getColumns().empty());
     EXPECT_EQ(&t, &r.subTable("sub"));
     r.setValue("v", "1");
     EXPECT_TRUE(r.getCells().empty());

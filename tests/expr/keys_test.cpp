@@ -15,7 +15,6 @@
 #include "support/varData.h"
 
 using namespace qvtlib::expr;
-using testsupport::gbk;
 
 namespace {
 
@@ -165,38 +164,4 @@ TEST_F(EvalTest, CheckMessagesAndSamples) {
     EXPECT_EQ("int:7", describe(sample));
     EXPECT_EQ("", checkError("a", &sample));
     EXPECT_EQ("empty", describe(sample));
-}
-
-TEST_F(EvalTest, LeafWithChildIsAMissingOperator) {
-    struct Case {
-        basic_node* leaf;
-        const char* message;
-    };
-    Case cases[] = {
-        {new CKeyNode<CVarb>(CVarb("v")), "变量\"v\"之后缺少操作符。"},
-        {new CKeyNode<CNum>(CNum(1.5)), "常数1.5之后缺少操作符。"},
-        {new CKeyNode<CStr>(CStr("s")), "字符串\"s\"之后缺少操作符。"},
-    };
-    for (Case& c : cases) {
-        c.leaf->setPositions(SourcePos(1, 2), SourcePos(1, 3));
-        c.leaf->appendChild(new CKeyNode<CNum>(CNum(1)));
-        try {
-            c.leaf->check(&data);
-            ADD_FAILURE() << c.message;
-        } catch (const basic_except& e) {
-            EXPECT_EQ(gbk(c.message), e.what());
-            EXPECT_EQ(SourcePos(1, 2), e.getBegin());
-            EXPECT_EQ(SourcePos(1, 3), e.getEnd());
-        }
-        destroyTree(c.leaf);
-    }
-    // Operators without children and placeholders have no value and no type.
-    CKeyNode<COper> lone((COper(OP_PLUS)));
-    EXPECT_TRUE(lone.calc(&data).empty());
-    EXPECT_TRUE(lone.check(&data).empty());
-    CKeyNode<COper> placeholder((COper(OP_NONE)));
-    EXPECT_TRUE(placeholder.calc(&data).empty());
-    // A null data object leaves every variable unbound.
-    CKeyNode<CVarb> v((CVarb("one")));
-    EXPECT_TRUE(v.calc(nullptr).empty());
 }

@@ -117,7 +117,9 @@ TEST(DomXMLCore, MalformedOrUnsafeInputFailsSilentlyAndKeepsTheDocument) {
         "<a/><b/>",
         "<a>&undefined;</a>",
         "<?xml version=\"1.0\" encoding=\"no-such-encoding\"?><a/>",
-        "<a Name=\"" + gbk("银行") + "\"/>",  // GBK bytes without a declaration
+        "<a Name=\"" + gbk("银行") + "\"/>",                      // GBK bytes without a declaration
+        "<?xml version='1.0' encoding='GBK'?><R N='\x81\x20'/>",  // not GBK, though declared
+        std::string("<R>\0</R>", 8),
         "<!DOCTYPE a [<!ENTITY e SYSTEM \"file:///etc/hostname\">]><a>&e;</a>",
         laughs,
     };
@@ -165,11 +167,8 @@ TEST(DomXMLCoreWalker, MovesBetweenElementsOnlyAsTheFilterAllows) {
     EXPECT_EQ("03", attrOf(kept, "Code"));
 
     CDomXMLCoreWalker nowhere;
-    std::string value;
-    EXPECT_FALSE(nowhere.getAttr(value, "Code"));
     EXPECT_EQ(nullptr, nowhere.firstChild());
     EXPECT_EQ(nullptr, nowhere.lastChild());
-    EXPECT_EQ(nullptr, nowhere.nextSibling());
 
     // The library's element filter shows the same elements; its negation and
     // a text-only mask none.
@@ -182,9 +181,9 @@ TEST(DomXMLCoreWalker, MovesBetweenElementsOnlyAsTheFilterAllows) {
         EXPECT_NE(nullptr, copy.nextSibling());
     }
     EXPECT_NE(nullptr, elements.nextSibling());
-    EXPECT_EQ(nullptr, doc.root(0xFFFF, new CDomXMLCoreFilter(xercesc::DOMNode::ELEMENT_NODE, false),
-                                false)
-                           .firstChild());
+    EXPECT_EQ(nullptr,
+              doc.root(0xFFFF, new CDomXMLCoreFilter(xercesc::DOMNode::ELEMENT_NODE, false), false)
+                  .firstChild());
     EXPECT_EQ(nullptr, doc.root(xercesc::DOMNodeFilter::SHOW_TEXT, nullptr, false).firstChild());
 }
 
@@ -225,23 +224,17 @@ TEST(DomXMLCore, BuildsADocumentFromCreatedElements) {
 
     // Refused links leave the document unchanged.
     CDomXMLCore other;
-    xercesc::DOMElement* foreign = other.createElement("X");
-    EXPECT_EQ(nullptr, walker.appendChild(foreign));
+    EXPECT_EQ(nullptr, walker.appendChild(other.createElement("X")));
     EXPECT_EQ(nullptr, walker.appendSibling(doc.createElement("X"))) << "the root has no parent";
     EXPECT_EQ(nullptr, grandChild.appendChild(tree)) << "an ancestor cannot become a child";
-    EXPECT_EQ(nullptr, walker.appendChild(nullptr));
-    EXPECT_FALSE(doc.setRoot(foreign));
 
     std::string xml;
     ASSERT_TRUE(doc.output(xml));
     const std::string body = xml.substr(xml.find("?>") + 2);
-    EXPECT_EQ(
-        "<XTree><X N=\"1\"><I N=\"i1\"/><X N=\"11\"/></X><X N=\"2\"/><X N=\"3\"/></XTree>",
-        body.substr(body.find('<')));
+    EXPECT_EQ("<XTree><X N=\"1\"><I N=\"i1\"/><X N=\"11\"/></X><X N=\"2\"/><X N=\"3\"/></XTree>",
+              body.substr(body.find('<')));
 
-    // A new root replaces the old one; reset empties the document.
-    ASSERT_TRUE(doc.setRoot(doc.createElement("Other")));
-    EXPECT_EQ("Other", doc.root().getName());
+    // reset empties the document.
     EXPECT_TRUE(doc.reset());
     EXPECT_TRUE(doc.empty());
     EXPECT_NE(nullptr, doc.createElement("Fresh"));

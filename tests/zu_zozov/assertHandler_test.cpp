@@ -27,15 +27,7 @@ TEST(AssertHandler, EmptySharedPtrDereferenceThrowsRuntimeError) {
     const std::string tail = ": Boost assertion failed: px != 0";
     ASSERT_GT(text.size(), tail.size()) << text;
     EXPECT_EQ(tail, text.substr(text.size() - tail.size())) << text;
-    EXPECT_NE(std::string::npos, text.find("operator*"))
-        << "prefixed by the function signature: " << text;
-
-    const std::string arrow = whatOf([] {
-        boost::shared_ptr<std::string> empty;
-        static_cast<void>(empty->size());
-    });
-    EXPECT_NE(std::string::npos, arrow.find("operator->")) << arrow;
-    EXPECT_EQ(tail, arrow.substr(arrow.size() - tail.size())) << arrow;
+    EXPECT_NE(std::string::npos, text.find("operator*")) << "the function signature first";
 }
 
 TEST(AssertHandler, TextLeavesOutUnknownFunctionAndLocation) {

@@ -60,13 +60,11 @@ TEST(XTreeNodeMatch, ComparesTheRuleCodeAttributeWithTheNodeCode) {
         {"", "A1", boost::any(), false, true},             // the root matches all
         {"G_CODE3", "xother", boost::any(), false, true},  // so does a catch-all
         {"G_CODE3", "A1", std::string("A1"), true, true},
-        {"G_CODE3", "A1", boost::any(), false, false},
         {"G_CODE3", "A1", boost::any(), true, false},  // present but empty
         {"G_CODE3", "1", 1, true, false},
         {"G_CODE3", "5.00", 5.0, true, true},
         {"G_CODE3", "5", 5.000001, true, false},
         {"G_CODE3", "abc", 0.0, true, true},  // a code that is no number reads 0
-        {"G_CODE3", "-2.5e1", -25.0, true, true},
         // Codes up to 16 bytes compare as packed words, longer ones as texts.
         {"G_CODE3", "ABCDEFGHIJKLMNOP", std::string("ABCDEFGHIJKLMNOQ"), true, false},
         {"G_CODE3", "ABCDEFGHIJKLMNOP", std::string("ABCDEFGHIJKLMNOPQ"), true, false},
@@ -101,8 +99,7 @@ TEST(XTreeNodeMatch, ACompiledExpressionMustGiveAPositiveNumberOrTrue) {
         {"X", std::string("1"), true, false},  // a string never matches
         {"X", 3, true, true},                  // an int from the instrument
         {"X % Y", 7, true, true},              // an int from the engine
-        {"X % Y", 6, true, false},
-        {"X", boost::any(), true, false},  // no value
+        {"X", boost::any(), true, false},      // no value
         // The generic binding binds named attributes only, not the fixed fields.
         {"I_CODE == \"C1\"", 2.0, true, false},
         {"X >", 2.0, false, true},  // not compiled: the codes decide
