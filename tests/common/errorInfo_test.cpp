@@ -20,7 +20,6 @@ TEST(ErrorInfo, AccumulatesUntilClearedAndCopiesApart) {
     r.clearErrorInfo();
     r.fail("x");  // writing after a clear starts at the beginning
     EXPECT_EQ("x\n", r.getErrorInfo());
-
     Reporter copy(r);
     copy.fail("y");
     EXPECT_EQ("x\n", r.getErrorInfo());

@@ -31,14 +31,12 @@ TEST(Grid, EnabledTableWritesColumnsRowsAndNestedTables) {
     EXPECT_EQ(2u, t.getColumns().size());
     EXPECT_EQ(t.column("code"), t.getColumns()[0]);
     EXPECT_EQ(0, t.column("code")->getWidth());
-
     table<tuple>& nested = b.subTable("sub");
     EXPECT_EQ(&nested, &b.subTable("sub"));
     EXPECT_EQ(1, nested.getLevel());
     nested.row("x").setValue("v", "1");
     nested.row("y").setValue("v", "2");
     EXPECT_EQ(3u, t.getColumns().size());
-
     // Rows in key order, blank line between rows (indented by the level),
     // columns after the first on a new line indented by the level.
     EXPECT_EQ(
@@ -50,7 +48,6 @@ TEST(Grid, EnabledTableWritesColumnsRowsAndNestedTables) {
     EXPECT_TRUE(t.getRows().empty());
     EXPECT_EQ(3u, t.getColumns().size());
     EXPECT_EQ("", written(t));
-
     // A value stored over a nested table replaces it.
     tuple& c = t.row("c");
     table<tuple>& old = c.subTable("sub");
@@ -80,7 +77,6 @@ TEST(Grid, TreeDumpNestsOneTablePerLevel) {
     tree.setRoot(root);
     root->appendChild(tree.createNode());
     root->appendChild(tree.createNode())->appendChild(tree.createNode());
-
     table<tuple> t(true);
     tree.dump(t.row("r"));
     // tree -> node_attr (root) -> node_attr (both children share the
@@ -96,7 +92,6 @@ TEST(Grid, TreeDumpNestsOneTablePerLevel) {
     EXPECT_TRUE(grandAttr.row("").getCells().empty());
     EXPECT_EQ(4, grandAttr.getLevel());
     EXPECT_EQ("tree\tnode_attr\tnode_attr\tnode_attr\t", written(t));
-
     // A disabled table: the dump leaves nothing.
     table<tuple> off(false);
     tree.dump(off.row(""));

@@ -167,7 +167,6 @@ TEST(Tree, SizeAndCheckCircle) {
     for (int i = 1; i <= 3; ++i) n(0)->appendChild(n(i));
     EXPECT_EQ(4u, tree.size());
     EXPECT_TRUE(tree.checkCircle());
-
     // Node 4 reachable through two parents (links forced past the checks).
     n(1)->appendChild(n(4));
     n(2)->forceChild(n(4));
@@ -198,7 +197,6 @@ TEST(TreePool, RefusesForeignAndTwiceGivenNodesAndReleasesEverything) {
     EXPECT_EQ(nullptr, back->getTree());   // cleared
     EXPECT_FALSE(tree.destroyNode(back));  // given back twice: refused
     EXPECT_EQ(back, tree.createNode());
-
     // Foreign nodes are refused: cleared, caller's pointer kept, not freed.
     Tree other;
     TNode* foreign = other.createNode();
@@ -208,7 +206,6 @@ TEST(TreePool, RefusesForeignAndTwiceGivenNodesAndReleasesEverything) {
     EXPECT_EQ(nullptr, foreign->getTree());
     TNode* none = nullptr;
     EXPECT_FALSE(tree.destroyNode(none));
-
     // release frees every block, linked or not, and nulls the root.
     const int liveBefore = g_live;
     out[0]->appendChild(out[1]);
@@ -227,7 +224,6 @@ TEST(TreeDestroy, GivesSubtreesBackAndKeepsTheRestLinked) {
         v[link.first]->appendChild(v[link.second]);
     tree.setRoot(v[0]);  // 0(1(3 4) 2(5) 6)
     EXPECT_EQ(7u, tree.size());
-
     // A middle child is cut off with its following siblings, the rest stays
     // well linked.
     TNode* two = v[2];
@@ -237,7 +233,6 @@ TEST(TreeDestroy, GivesSubtreesBackAndKeepsTheRestLinked) {
     EXPECT_EQ(nullptr, v[1]->getNextSibling());
     EXPECT_TRUE(wellLinked({v[0], v[1], v[3], v[4]}));
     EXPECT_EQ(4u, tree.getPool().getUsedCount());
-
     // A single linked node: its neighbours close ranks, its children are left
     // as a parentless chain, nothing points at the node given back.
     TNode* one = v[1];
@@ -253,7 +248,6 @@ TEST(TreeDestroy, GivesSubtreesBackAndKeepsTheRestLinked) {
     TNode* first = v[3];  // a first child: the parent no longer leads to it
     EXPECT_TRUE(tree.destroy(first));
     EXPECT_EQ(nullptr, v[1]->getChild());
-
     // A foreign node in the subtree stops the walk with false; the link that
     // leads to it is kept, the nodes before it are back in the pool.
     TNode* plain = new TNode(99);

@@ -69,7 +69,6 @@ TEST(BaseExpr, CompileErrorsCarryCodePositionAndText) {
         EXPECT_EQ("", e.getErrorText());  // reading clears
         EXPECT_FALSE(e.calc());
     }
-
     // A failed compile after a good one: calc refuses; a good compile resets
     // the code.
     Expr e;
@@ -92,7 +91,6 @@ TEST(BaseExpr, CalcAgainstTheStore) {
     e.getData().getValues().erase("x");
     EXPECT_TRUE(e.calc());
     EXPECT_FALSE(boost::any_cast<bool>(e.getResult()));
-
     // Filled through prepare; the result changes type with the expression.
     std::map<std::string, double> source{{"a", 3.0}, {"b", 4.0}};
     ASSERT_TRUE(e.compile("a * b + c"));
@@ -103,13 +101,11 @@ TEST(BaseExpr, CalcAgainstTheStore) {
     e.getData().prepare(&source);
     EXPECT_TRUE(e.calc());
     EXPECT_EQ(13.0, boost::any_cast<double>(e.getResult()));
-
     EXPECT_TRUE(e.clear());
     EXPECT_FALSE(e.isCompiled());
     EXPECT_TRUE(e.getData().getValues().empty());
     EXPECT_TRUE(e.getResult().empty());
     EXPECT_FALSE(e.calc());
-
     // An empty text clears: nothing compiled, nothing to evaluate.
     ASSERT_TRUE(e.compile("x > 1"));
     EXPECT_TRUE(e.compile(""));
@@ -125,7 +121,6 @@ TEST(BaseExpr, EvaluationFailuresAccumulateAndKeepTheResult) {
     ASSERT_TRUE(e.compile("x == 1"));
     e.getData().getValues()["x"] = 1.0;
     ASSERT_TRUE(e.calc());
-
     ASSERT_TRUE(e.compile("x == 1 && notThere(x)"));  // late binding: compiles
     EXPECT_FALSE(e.calc());
     EXPECT_TRUE(boost::any_cast<bool>(e.getResult()));  // the previous value stays
@@ -133,7 +128,6 @@ TEST(BaseExpr, EvaluationFailuresAccumulateAndKeepTheResult) {
     const std::string unsupported = gbk("尚不支持该函数") + "notThere\n";
     EXPECT_EQ(unsupported + unsupported, e.getErrorText());
     EXPECT_EQ("", e.getErrorText());
-
     ASSERT_TRUE(e.compile("oops()"));
     EXPECT_FALSE(e.calc());
     EXPECT_EQ("oops!\n", e.getErrorText());

@@ -132,7 +132,6 @@ TEST(Deep, TheWorstNestingAtTheBoundFitsASmallStack) {
         std::set<std::string> names;
         e.getParser()->getVarbNames(names, e.getParser()->getRoot());
         EXPECT_EQ(5u, names.size());
-
         CBaseExpr<TestData, CBaseResolver> deeper;
         EXPECT_FALSE(deeper.compile(text(LIMIT + 1)));
         EXPECT_EQ(2, deeper.getErrorCode());
@@ -144,7 +143,6 @@ TEST(Deep, TheWorstNestingAtTheBoundFitsASmallStack) {
 TEST(Deep, LongOperatorChainsAreWalkedWithLoops) {
     TestData data;
     data.set("a", 1.0);
-
     // a+a+...+a: a left spine of 100,000 levels.
     std::istringstream sum(repeat("a+", HUGE_COUNT - 1) + "a");
     CExpParser sumParser(&sum);
@@ -154,7 +152,6 @@ TEST(Deep, LongOperatorChainsAreWalkedWithLoops) {
     std::set<std::string> names;
     sumParser.getVarbNames(names, sumParser.getRoot());
     EXPECT_EQ(std::set<std::string>{"a"}, names);
-
     // The check walks chains with loops too, and reports the first failure.
     data.set("s", std::string("t"));
     std::istringstream bad(repeat("a+", HUGE_COUNT) + "s");

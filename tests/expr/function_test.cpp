@@ -92,7 +92,6 @@ class FunctionTest : public testing::Test {
         static CFake<4> c("count", D, {D}, "double count(double x)", countBody);
         return c;
     }
-
     void parse(const std::string& text) {
         in.str(text);
         in.clear();
@@ -114,7 +113,6 @@ class FunctionTest : public testing::Test {
         }
         return "";
     }
-
     std::istringstream in;
     CExpParser parser{nullptr};
     TestData data;
@@ -176,7 +174,6 @@ TEST_F(FunctionTest, EvaluationProtocol) {
     EXPECT_EQ(0u, count().paramSize());
     EXPECT_THROW(calc("fail(1)"), basic_except);
     EXPECT_EQ(0u, getFuncMap()["fail"]->paramSize());
-
     // Calls nested as deep as the parser allows evaluate and check; nested
     // calls of one function keep their arguments apart.
     std::string deep = "1";

@@ -36,14 +36,12 @@ class EvalTest : public testing::Test {
             .set("nan", std::numeric_limits<double>::quiet_NaN())
             .set("t", true);
     }
-
     boost::any calc(const std::string& text) {
         std::istringstream in(text);
         CExpParser parser(&in);
         parser.parse();
         return parser.getRoot()->calc(&data);
     }
-
     // "" when check passes, else "col-col message(UTF-8)".
     std::string checkError(const std::string& text, boost::any* sample = nullptr) {
         std::istringstream in(text);
@@ -59,7 +57,6 @@ class EvalTest : public testing::Test {
         }
         return "";
     }
-
     TestData data;
 };
 
@@ -154,7 +151,6 @@ TEST_F(EvalTest, CheckMessagesAndSamples) {
         SCOPED_TRACE(c.text);
         EXPECT_EQ(c.error, checkError(c.text));
     }
-
     boost::any sample;
     EXPECT_EQ("", checkError("one > 1", &sample));
     EXPECT_EQ("double:0", describe(sample));  // operator samples are double, reset to 0

@@ -116,7 +116,6 @@ TEST(Parser, NodeLinksAndClone) {
     EXPECT_EQ(root, f->getParent());
     EXPECT_EQ(SourcePos(1, 9), f->getChild()->getBegin());
     EXPECT_EQ(1u, f->childCount());
-
     // clone copies the key, not the links or positions.
     basic_node* copy = root->clone();
     EXPECT_EQ(nullptr, copy->getChild());
@@ -135,7 +134,6 @@ TEST(Parser, VariableNamesAndReparse) {
     names.clear();
     EXPECT_TRUE(parser.getVarbNames(names, nullptr));
     EXPECT_TRUE(names.empty());
-
     // A new parse replaces the tree; a failed one leaves none.
     std::istringstream in2("z");
     parser.resetInput(&in2);
@@ -145,7 +143,6 @@ TEST(Parser, VariableNamesAndReparse) {
     parser.resetInput(&in3);
     EXPECT_THROW(parser.parse(), ParseException);
     EXPECT_EQ(nullptr, parser.getRoot());
-
     // Refused for its depth, at the token after the last "(" it took; the
     // next parse starts afresh (its look-ahead for a missing operator may
     // fail again without ending the parse).
@@ -162,7 +159,6 @@ TEST(Parser, VariableNamesAndReparse) {
     parser.resetInput(&in5);
     parser.parse();
     EXPECT_EQ("a", treeString(parser.getRoot()));
-
     // A null stream is an empty input.
     CExpParser empty(nullptr);
     EXPECT_THROW(empty.parse(), ParseException);

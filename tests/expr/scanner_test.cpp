@@ -120,14 +120,12 @@ TEST(Scanner, StreamStates) {
         EXPECT_EQ(gbk("输入流错误."), e.getMessage());
         EXPECT_EQ(1, e.getPosition()->column);
     }
-
     // No stream is an empty input; after the end every call gives T_EOF.
     CExpScanner none(nullptr);
     for (int i = 0; i < 3; ++i) {
         none.scan(t);
         EXPECT_EQ("EOF@1-1", tokenString(t));
     }
-
     // resetInput starts again at 1:1 on the new stream.
     std::istringstream first("abc def"), second("  xy");
     CExpScanner s(&first);
@@ -144,12 +142,10 @@ TEST(Scanner, LexemesAcrossRefillsAndGrowth) {
     EXPECT_EQ("ID:abcdefghij" + at(area - 1, area + 9) + " +" + at(area + 10, area + 11) +
                   " STR:\"s\"" + at(area + 12, area + 15) + " EOF" + at(area + 15, area + 15),
               scanAll(std::string(area - 2, ' ') + "abcdefghij + \"s\""));
-
     // A lexeme longer than the read area makes it grow.
     const std::string longName(20000, 'x');
     EXPECT_EQ("ID:a@1-2 ID:" + longName + "@3-20003 ID:b@20004-20005 EOF@20005-20005",
               scanAll("a " + longName + " b"));
-
     // A long string literal with escapes across several refills.
     std::string body;
     for (int i = 0; i < 5000; ++i) body += "ab\\\"\\\\";

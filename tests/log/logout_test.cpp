@@ -31,7 +31,6 @@ TEST(LogSink, SetSinkReturnsThePreviousSinkAndEmptyRestoresTheDefault) {
     zAZir4::Sink second = [&](const char*, const char*, const char*, const char*, int) {
         ++secondCalls;
     };
-
     EXPECT_FALSE(zAZir4::setSink(first)) << "the default sink is reported as an empty Sink";
     zAZir4::logout("WARN", "L", "m", "f", 1);
     zAZir4::Sink previous = zAZir4::setSink(second);
@@ -40,7 +39,6 @@ TEST(LogSink, SetSinkReturnsThePreviousSinkAndEmptyRestoresTheDefault) {
     previous("WARN", "L", "m", "f", 3);  // the returned sink is the first one
     EXPECT_EQ(2, firstCalls);
     EXPECT_EQ(1, secondCalls);
-
     EXPECT_TRUE(zAZir4::setSink({}));
     testing::internal::CaptureStderr();
     zAZir4::logout("WARN", "L", "back to stderr", "f", 4);
@@ -75,7 +73,6 @@ TEST(LogSink, LoggingSiteHandsOverTheFiveFields) {
                      << "Group" << 1,
                  "attr " << name << ':' << 2.5);
     ZU_ZOZOV_LOG(zAZir4::LEVEL_DEBUG, "CGrpRule", "");
-
     ASSERT_EQ(2u, log.records().size());
     const testsupport::LogRecord& r = log.records()[0];
     EXPECT_EQ("ERROR", r.level);
@@ -85,7 +82,6 @@ TEST(LogSink, LoggingSiteHandsOverTheFiveFields) {
     EXPECT_EQ("logout_test.cpp", r.file)
         << "the base name of the source file, without its directory";
     EXPECT_EQ(line, r.line);
-
     const testsupport::LogRecord& empty = log.records()[1];
     EXPECT_EQ("DEBUG", empty.level);
     EXPECT_FALSE(empty.nullText) << "an empty message is an empty string, never null";

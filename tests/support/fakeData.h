@@ -43,7 +43,6 @@ class FakeData : public qvt::ht::IHTGroupData {
         qvt::ht::CAcctRule** rule = find(accts, code);
         return rule ? *rule : nullptr;
     }
-
     std::map<std::string, qvt::ht::CPropDic> dics;
     std::map<std::string, std::vector<std::string>> parents;  // "child|parent|value"
     std::map<std::string, qvt::ht::CGrpRule*> rules;

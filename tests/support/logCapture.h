@@ -35,7 +35,6 @@ class LogCapture {
     ~LogCapture();
     LogCapture(const LogCapture&) = delete;
     LogCapture& operator=(const LogCapture&) = delete;
-
     const std::vector<LogRecord>& records() const { return m_records; }
     void clear() { m_records.clear(); }
 

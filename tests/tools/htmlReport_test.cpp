@@ -85,7 +85,6 @@ TEST(HtmlReport, WritesOneRowPerNodeInPreOrder) {
     EXPECT_TRUE(report.finish());
     report.addNode({1, "late", "after finish", 1, {}});
     EXPECT_TRUE(report.finish());
-
     const std::string html = page.str();
     EXPECT_EQ(
         "0  7 +\n"

@@ -73,13 +73,11 @@ TEST(DomXMLCore, OutputDeclaresGbkAndRoundTripsThroughInput) {
     CDomXMLCoreWalker walker = doc.root();
     ASSERT_NE(nullptr, walker.firstChild());
     EXPECT_EQ(gbk("P_CODE1 == \"银行\""), attrOf(walker, "Expr"));
-
     std::string untouched = "keep";
     CDomXMLCore empty;
     EXPECT_FALSE(empty.output(untouched));
     EXPECT_EQ("keep", untouched);
     EXPECT_EQ(gbk("文档没有根元素，无法输出。"), empty.getError());
-
     // The serialiser recurses once per level: a document as deep as output
     // takes is written on a host thread's 1 MiB stack, one level more is
     // refused with a reason instead of overflowing the stack.
@@ -149,7 +147,6 @@ TEST(DomXMLCoreWalker, MovesBetweenElementsOnlyAsTheFilterAllows) {
     EXPECT_EQ(nullptr, walker.nextSibling());
     EXPECT_EQ(nullptr, walker.preSibling());
     EXPECT_EQ("GroupRule", walker.getName()) << "a failed move stays put";
-
     ASSERT_NE(nullptr, walker.firstChild());
     CDomXMLCoreWalker kept(walker);  // copies are independent
     std::vector<std::string> seen;
@@ -165,11 +162,9 @@ TEST(DomXMLCoreWalker, MovesBetweenElementsOnlyAsTheFilterAllows) {
     ASSERT_NE(nullptr, kept.parentNode());
     ASSERT_NE(nullptr, kept.lastChild());
     EXPECT_EQ("03", attrOf(kept, "Code"));
-
     CDomXMLCoreWalker nowhere;
     EXPECT_EQ(nullptr, nowhere.firstChild());
     EXPECT_EQ(nullptr, nowhere.lastChild());
-
     // The library's element filter shows the same elements; its negation and
     // a text-only mask none.
     CDomXMLCoreWalker elements =
@@ -203,7 +198,6 @@ TEST(DomXMLCore, BuildsADocumentFromCreatedElements) {
     EXPECT_TRUE(doc.empty()) << "created elements are not linked";
     ASSERT_TRUE(doc.setRoot(tree));
     EXPECT_FALSE(doc.empty());
-
     // Appending under a parent without children, then with children: the
     // cursor reaches the appended element either way; appendSibling links
     // directly after the current element.  Neither moves the cursor.
@@ -221,19 +215,16 @@ TEST(DomXMLCore, BuildsADocumentFromCreatedElements) {
     ASSERT_NE(nullptr, child.appendSibling(element(doc, "X", "3")));
     ASSERT_NE(nullptr, child.appendSibling(element(doc, "X", "2")));
     EXPECT_EQ("1", attrOf(child, "N"));
-
     // Refused links leave the document unchanged.
     CDomXMLCore other;
     EXPECT_EQ(nullptr, walker.appendChild(other.createElement("X")));
     EXPECT_EQ(nullptr, walker.appendSibling(doc.createElement("X"))) << "the root has no parent";
     EXPECT_EQ(nullptr, grandChild.appendChild(tree)) << "an ancestor cannot become a child";
-
     std::string xml;
     ASSERT_TRUE(doc.output(xml));
     const std::string body = xml.substr(xml.find("?>") + 2);
     EXPECT_EQ("<XTree><X N=\"1\"><I N=\"i1\"/><X N=\"11\"/></X><X N=\"2\"/><X N=\"3\"/></XTree>",
               body.substr(body.find('<')));
-
     // reset empties the document.
     EXPECT_TRUE(doc.reset());
     EXPECT_TRUE(doc.empty());

@@ -52,7 +52,6 @@ TEST(GroupInstrument, TwelveStringConstructorAndKeys) {
     const std::string x("x");
     EXPECT_EQ("x,x,x,x,x,x,x,x,x,x,x,x",
               CGroupInstrument::toKey(x, x, x, x, x, x, x, x, x, x, x, x));
-
     CGroupInstrument one;
     one.setiCode("C1");
     one.setAcctCode("not printed");
@@ -86,7 +85,6 @@ TEST(GroupInstrument, AttributesCopyAndMergeByValue) {
     CGroupInstrument a = sample();
     a.addAttr("P_CODE1", 7);
     EXPECT_EQ("7", a.getAttributeAsString("P_CODE1")) << "addAttr replaces";
-
     CGroupInstrument other;
     other.setiCode("ignored");
     other.addAttr("P_CODE1", std::string("merged"));
@@ -97,7 +95,6 @@ TEST(GroupInstrument, AttributesCopyAndMergeByValue) {
     EXPECT_EQ("2.5", a.getAttributeAsString("EXTRA"));
     a.addAttr(a);
     EXPECT_EQ(9u, a.getAttrs().size());
-
     CGroupInstrument copy(a);
     copy.addAttr("P_CODE1", std::string("changed"));
     copy.setiCode("other");
@@ -116,7 +113,6 @@ TEST(GroupInstrument, AttributeReadFailureRecord) {
     inst.getAttributeAsString("FLAG");
     inst.getAttributeAsString("MISSING");
     EXPECT_TRUE(log.records().empty()) << "ordinary reads, other types and misses log nothing";
-
     qvt::ht::detail::logAttributeReadFailure("P_CODE3", "boost::bad_any_cast: failed conversion");
     ASSERT_EQ(1u, log.records().size());
     testsupport::expectRecord(
@@ -151,7 +147,6 @@ TEST(GroupInstrument, XmlElementHasExactlyTheTwelveAttributes) {
         "P_CODE7=;P_CODE8=;",
         attributesInOrder(element));
     EXPECT_EQ(P_CODES, attrNames(empty)) << "missing P-codes are added empty";
-
     CGroupInstrument inst("600000", "S", "SH", "ACC1", testsupport::gbk("银行"), "", "", "", "", "",
                           "", "");
     inst.addAttr("P_CODE2", 1234567.0);

@@ -47,14 +47,12 @@ TEST(GroupTest, SyntaxErrorIsLoggedAndTheExpressionDropped) {
     std::set<std::string> names{"KEEP"};
     group.getExpAttr(names);
     EXPECT_EQ(std::set<std::string>{"KEEP"}, names);
-
     log.clear();
     EXPECT_FALSE(group.isInGroup(stock("C1", "A")));
     EXPECT_FALSE(group.isInGroup(stock("C2", "A")));
     ASSERT_EQ(2u, log.records().size());
     expectRecord(log.records()[1], "ERROR",
                  gbk("表达式未设置或语法有误，设置失败，无法计算！:G1,a b"));
-
     // A scan error reports code 1 and the byte offset of the bad character.
     log.clear();
     CGroup scan = makeGroup("G2", "N", "a ~");
@@ -132,7 +130,6 @@ TEST(GroupTest, RebuildAndVariableNames) {
     std::set<std::string> names{"Z"};
     group.getExpAttr(names);
     EXPECT_EQ((std::set<std::string>{"A", "B", "I_CODE", "Z"}), names);
-
     // An empty text keeps the earlier compilation in use.
     CGroupInstrument inst = stock("C1", "A");
     inst.addAttr("A", 2.0);
@@ -140,7 +137,6 @@ TEST(GroupTest, RebuildAndVariableNames) {
     group.setExpression("");
     EXPECT_FALSE(group.buildExp());
     EXPECT_TRUE(group.isInGroup(inst));
-
     // A new text takes effect with the next buildExp only.
     group.setExpression("A == 3");
     EXPECT_TRUE(group.isInGroup(inst));
@@ -156,7 +152,6 @@ TEST(GroupTest, CopiesOwnTheirExpressions) {
     one.addAttr("X", 1.0);
     CGroupInstrument two = stock("C2", "A");
     two.addAttr("X", 2.0);
-
     // Compiled from "X == 1"; the text then changed without a rebuild: the
     // copy classifies like its source, by the compiled text.
     CGroup* source = new CGroup(makeGroup("01", "N", "X == 1"));
@@ -174,7 +169,6 @@ TEST(GroupTest, CopiesOwnTheirExpressions) {
     std::set<std::string> names;
     assigned.getExpAttr(names);
     EXPECT_EQ(std::set<std::string>{"X"}, names);
-
     // Never built: the copy logs as its source does.
     LogCapture log;
     CGroup unbuilt = makeGroup("02", "N", "X == 1");
@@ -182,7 +176,6 @@ TEST(GroupTest, CopiesOwnTheirExpressions) {
     EXPECT_FALSE(unbuiltCopy.isInGroup(one));
     ASSERT_EQ(1u, log.records().size());
     EXPECT_EQ("ERROR", log.records()[0].level);
-
     // Built with an empty text (uncompiled expression object): silent false.
     log.clear();
     CGroup empty = makeGroup("03", "N", "");

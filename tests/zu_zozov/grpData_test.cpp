@@ -63,7 +63,6 @@ TEST(GrpDataTest, GenericBindingCopiesNamedAttributesOnly) {
     EXPECT_EQ("d:2.500000", bound.at("X"));
     EXPECT_EQ(0u, bound.count("I_CODE"));
     EXPECT_EQ(0u, bound.count("STALE"));
-
     // Copies carry no values; assignment leaves the target as it was.
     EXPECT_TRUE(CGrpData(data).getValues().empty());
     CGrpData target;
@@ -71,7 +70,6 @@ TEST(GrpDataTest, GenericBindingCopiesNamedAttributesOnly) {
     target = data;
     EXPECT_EQ("i:1", describe(target.getValues()).at("KEEP"));
     EXPECT_EQ(1u, target.getValues().size());
-
     // An expression never compiled uses no names: the fixed fields only.
     CGrpExpr uncompiled;
     EXPECT_TRUE(uncompiled.getData().prepare(inst, uncompiled));

@@ -61,7 +61,6 @@ class TestData : public basic_data {
 class Host : public IHTGroupHelper {
   public:
     enum Mode { ANSWER, THROW_BAD_CAST, THROW_RUNTIME, THROW_OTHER };
-
     boost::any inSqlCalcFunc(const boost::any& value, const boost::any& sql) override {
         ++calls;
         lastValue = value;
@@ -74,7 +73,6 @@ class Host : public IHTGroupHelper {
         lastValue = poolId;
         return reply();
     }
-
     Mode mode = ANSWER;
     boost::any answer;
     int calls = 0;
@@ -114,7 +112,6 @@ class GrpExprHelperTest : public ::testing::Test {
         CGrpExprHelper::setHelperProvider(m_host);
     }
     void TearDown() override { CGrpExprHelper::setHelperProvider(m_saved); }
-
     boost::shared_ptr<Host> m_host;
     boost::shared_ptr<IHTGroupHelper> m_saved;
 };
@@ -182,12 +179,10 @@ TEST(GrpFunctions, InCollMatching) {
             << "list [" << c.list << "]";
     }
     EXPECT_TRUE(log.records().empty());
-
     // A list that is not a string, or a missing argument: 0 without a record.
     EXPECT_EQ(0.0, number(call(inColl, {str("a"), boost::any(1.0)})));
     EXPECT_EQ(0.0, number(call(inColl, {boost::any(), str("a")})));
     EXPECT_TRUE(log.records().empty());
-
     // A value of a type the function does not take.
     const std::string unsupported = gbk("函数inColl的第1个参数的类型不支持");
     EXPECT_EQ(0.0, number(call(inColl, {boost::any(2), str("2")})));
@@ -271,7 +266,6 @@ TEST_F(GrpExprHelperTest, HostAnswersBecomeOneOrZero) {
         EXPECT_EQ(c.expected, number(call(inPool, {boost::any(7.0)}, &data)));
     }
     EXPECT_TRUE(log.records().empty());
-
     // What the host was asked.
     m_host->answer = boost::any(true);
     EXPECT_EQ(1.0, number(call(inSql, {boost::any(12.5), str("sql text")})));
@@ -280,7 +274,6 @@ TEST_F(GrpExprHelperTest, HostAnswersBecomeOneOrZero) {
     EXPECT_EQ(1.0, number(call(inPool, {boost::any(3.0)}, &data)));
     EXPECT_EQ(&data, m_host->lastData);
     EXPECT_EQ(3.0, number(m_host->lastValue));
-
     // Arguments the host is not asked about: 0, silently.
     m_host->calls = 0;
     EXPECT_EQ(0.0, number(call(inSql, {str("x")})));
@@ -319,7 +312,6 @@ TEST_F(GrpExprHelperTest, HostFailures) {
     CGrpExprHelper::setHelperProvider(boost::shared_ptr<IHTGroupHelper>());
     EXPECT_EQ(0.0, number(call(inSql, {str("x"), str("sql")})));
     EXPECT_NE(std::string::npos, inPoolEscapes().find("Boost assertion failed: px != 0"));
-
     ASSERT_EQ(5u, log.records().size());
     expectError(log.records()[0], "CGrpFunc_inSql", badAnyCastText());
     expectError(log.records()[1], "CGrpFunc_inPool", badAnyCastText());
@@ -404,7 +396,6 @@ TEST(GrpFunctions, ExpressionCheckQuotesTheDeclaration) {
 // matched).
 TEST_F(GrpExprHelperTest, ExpressionsFollowTheHostsAnswer) {
     const qvt::ht::CGrpData registers;  // the library's own group functions
-
     qvtlib::expr::CBaseExpr<TestData, qvtlib::expr::CBaseResolver> e;
     ASSERT_TRUE(e.compile("inSql(I_CODE, \"select code from t\") == 1 && inPool(3) == 1"));
     e.getData().getValues()["I_CODE"] = std::string("600000");

@@ -73,13 +73,11 @@ const char* const LISTS[] = {"\"A, R1 ,,1\"", "\"\"", "\"2.0,abc\"", "\"600000\"
 class CGen {
   public:
     explicit CGen(unsigned seed) : m_rnd(seed) {}
-
     int pick(int n) { return static_cast<int>(m_rnd() % static_cast<unsigned>(n)); }
     template <std::size_t N>
     const char* any(const char* const (&items)[N]) {
         return items[pick(static_cast<int>(N))];
     }
-
     std::string expression(int depth) {
         if (depth == 0 || pick(10) < 3) {
             const int leaf = pick(3);
@@ -114,7 +112,6 @@ class CGen {
         }
         return "(" + expression(d) + ") " + any(OPS) + " (" + expression(d) + ")";
     }
-
     boost::any value() {
         const int ints[] = {7, -7, -1, 0, 2};
         const double doubles[] = {1.0, -1.0, 1e-310, -1e-310, 7.0};
@@ -133,7 +130,6 @@ class CGen {
         if (kind == 11) return std::vector<int>(1, 1);
         return doubles[pick(5)];
     }
-
     CGroupInstrument instrument() {
         const char* const codes[] = {"", "A", "600000", "R1", "1"};
         CGroupInstrument inst(any(codes), any(codes), any(codes), "ACC", any(codes), any(codes), "",
@@ -245,7 +241,6 @@ TEST(GrpPlan, FastAndGenericPathsAgreeOnRandomRulesAndInstruments) {
             });
             ASSERT_EQ(genericSeen, fastSeen) << where;
             ASSERT_EQ(genericOk, fastOk) << where;
-
             auto g = generic.getGroups().begin();
             for (const auto& f : fast.getGroups()) {
                 const std::string a =
@@ -255,7 +250,6 @@ TEST(GrpPlan, FastAndGenericPathsAgreeOnRandomRulesAndInstruments) {
                 ASSERT_EQ(b, a) << where << " group " << f.first;
                 ++g;
             }
-
             const std::string nodeFast =
                 observe([&] { return fastNode.isMatch(inst) ? "1" : "0"; });
             const std::string nodeGeneric =
@@ -321,7 +315,6 @@ TEST(GrpPlan, AReplacedFunctionAndARecompiledGroupGoTheGenericWay) {
     std::string code;
     ASSERT_TRUE(rule.evalGroup(code, inst));
     EXPECT_EQ("02", code);
-
     auto& registry = qvtlib::expr::getFuncMap();
     qvtlib::expr::basic_function* const own = registry["inColl"];
     static CHostInColl host;
@@ -332,7 +325,6 @@ TEST(GrpPlan, AReplacedFunctionAndARecompiledGroupGoTheGenericWay) {
     registry["inColl"] = own;
     EXPECT_TRUE(rule.evalGroup(code, inst));
     EXPECT_EQ("02", code);
-
     // The host recompiles a group behind the rule's back.
     CGroup* first = rule.getGroup("01");
     first->setExpression("M_TYPE == \"M\"");

@@ -34,7 +34,6 @@ class XDefTreeTest : public ::testing::Test {
         return tree.build(doc);
     }
     std::string shape() const { return tree.getRoot() ? ::shape(tree.getRoot()) : "<none>"; }
-
     CXDefTree tree;
 };
 
@@ -91,7 +90,6 @@ TEST_F(XDefTreeTest, OnlyTheLeadingRunOfElementsWithCodeIsRead) {
     EXPECT_TRUE(tree.getRuleCodes(codes));
     EXPECT_EQ((std::set<std::string>{"T", "R1", "G1", "X1", "R2"}), codes);
     EXPECT_EQ(5u, tree.size());
-
     CXTreeDefNode* root = tree.getRoot();
     EXPECT_EQ(root->getChild()->getNextSibling(), root->findChildByDefCode("R2"));
     EXPECT_EQ(nullptr, root->findChildByDefCode("G1"));                    // not a child
@@ -105,20 +103,17 @@ TEST_F(XDefTreeTest, FailuresWriteTheirMessagesAndAccumulate) {
     EXPECT_TRUE(tree.build(empty));
     EXPECT_EQ("GroupTree/GroupTree/T/", shape());
     EXPECT_EQ("", tree.getErrorInfo());
-
     EXPECT_FALSE(build("<Foo Code='F' Name='n'><GroupRule Code='R'/></Foo>"));
     EXPECT_EQ("Do not support type [Foo] of tree now!\n", tree.getErrorInfo());
     EXPECT_EQ("///", shape());  // a single empty root
     EXPECT_EQ(1u, tree.size());
     EXPECT_EQ("", tree.getTreeType());
     EXPECT_TRUE(tree.right());
-
     // Messages are kept in front of later ones.
     EXPECT_FALSE(build("<GroupTreeX/>"));
     EXPECT_EQ(
         "Do not support type [Foo] of tree now!\nDo not support type [GroupTreeX] of tree now!\n",
         tree.getErrorInfo());
-
     CDomXMLCore doc;
     ASSERT_TRUE(doc.input("<GroupTree/>"));
     EXPECT_FALSE(tree.toXML(doc));

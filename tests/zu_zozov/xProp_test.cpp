@@ -83,7 +83,6 @@ TEST(CXClass, AddPropertyReplacesAddPropertiesNeverDoes) {
     ASSERT_EQ(1u, cls.getProperties().size());
     EXPECT_EQ("second", cls.getProperty("A")->getName());
     EXPECT_FALSE(cls.getProperty("B"));
-
     boost::shared_ptr<CXClass> other(new CXClass);
     other->addProperty(prop("A", "other"));
     boost::shared_ptr<CXProp> shared = prop("B", "shared");

@@ -102,10 +102,10 @@ inline std::string attr(const xercesc::DOMElement* el, const char* name) {
 inline std::string xmlShape(const xercesc::DOMElement* el) {
     if (el == nullptr) return "(null)";
     const std::string tag = vODodi::XML::fromXMLCh(el->getTagName());
-    std::string s = tag == "XTree"   ? "XTree{" + attr(el, "Type") + "," + attr(el, "Name") + "}"
-                    : tag == "XNode" ? "XNode{" + attr(el, "RuleCode") + "." +
-                                           attr(el, "NodeCode") + "}"
-                                     : tag + "(" + attr(el, "I_CODE") + ")";
+    std::string s = tag == "XTree" ? "XTree{" + attr(el, "Type") + "," + attr(el, "Name") + "}"
+                    : tag == "XNode"
+                        ? "XNode{" + attr(el, "RuleCode") + "." + attr(el, "NodeCode") + "}"
+                        : tag + "(" + attr(el, "I_CODE") + ")";
     for (const xercesc::DOMElement* c = el->getFirstElementChild(); c != nullptr;
          c = c->getNextElementSibling()) {
         s += (c == el->getFirstElementChild() ? "[" : ",") + xmlShape(c);

@@ -38,7 +38,6 @@ boost::shared_ptr<FakeData> makeData() {
 class XTreeBuild : public ::testing::Test {
   protected:
     XTreeBuild() : data(makeData()), tree(data) {}
-
     // Reads the definition into def (which must outlive the build) and builds.
     bool build(const std::string& xml) {
         vODodi::XML::CDomXMLCore doc;
@@ -46,7 +45,6 @@ class XTreeBuild : public ::testing::Test {
         if (!def.build(doc)) ADD_FAILURE() << "definition not read: " << xml;
         return tree.buildByRuleDefs(def.getRoot());
     }
-
     boost::shared_ptr<FakeData> data;
     CXTree tree;
     CXDefTree def;
@@ -117,7 +115,6 @@ TEST_F(XTreeBuild, NodesCarryTheFieldsOfTheirGroupsAndAccounts) {
     EXPECT_EQ("GroupRule-XNode-R1-G1-Group 1-E1", root->getChild()->toString());
     EXPECT_EQ(&tree, root->getChild()->getTree());
     EXPECT_EQ(nullptr, root->getChild()->getRuleExpr());  // building compiles nothing
-
     ASSERT_TRUE(build("<AcctTree Name='A'><AcctRule Code='A1'/></AcctTree>"));
     EXPECT_EQ("AcctRule-XNode-A1-AC1-Account 1-X > 1", tree.getRoot()->getChild()->toString());
     EXPECT_EQ(3u, tree.size());
@@ -154,7 +151,6 @@ TEST_F(XTreeBuild, UnknownRulesWarnWithTheAccumulatedErrorText) {
     testsupport::expectRecord(log.records()[0], "WARN", "CXTree", first, "xTree.cpp");
     testsupport::expectRecord(log.records()[1], "WARN", "CXTree", first + second, "xTree.cpp");
     EXPECT_EQ(first + second, tree.getErrorInfo());
-
     // The tree never clears its text: a later build adds to it.
     log.clear();
     ASSERT_TRUE(build("<AcctTree><AcctRule Code='NOACCT'/></AcctTree>"));
@@ -170,7 +166,6 @@ TEST_F(XTreeBuild, RefusesAForestAndKeepsTheTreeOnANullDefinition) {
     EXPECT_TRUE(tree.buildByRuleDefs(nullptr));
     EXPECT_EQ(before, shape(tree.getRoot()));
     EXPECT_EQ("", tree.getErrorInfo());
-
     // Expanding a rule node directly puts all its groups side by side.
     EXPECT_FALSE(tree.buildByRuleDefs(def.getRoot()->getChild()));
     EXPECT_EQ(gbk("生成树有非唯一根。") + "\n", tree.getErrorInfo());
@@ -185,7 +180,6 @@ TEST_F(XTreeBuild, NeedsAProviderOnlyForRules) {
     ASSERT_TRUE(def.build(doc));
     EXPECT_TRUE(bare.buildByRuleDefs(def.getRoot()));
     EXPECT_EQ("XTree(GroupTree,N)", shape(bare.getRoot()));
-
     ASSERT_TRUE(doc.input("<AcctTree><AcctRule Code='A1'/></AcctTree>"));
     ASSERT_TRUE(def.build(doc));
     try {
@@ -208,7 +202,6 @@ TEST_F(XTreeBuild, RebuildingGivesThePreviousNodesBackToThePool) {
     ASSERT_EQ(2u, blocks);
     std::map<std::string, CGroupInstrument> holds;
     holds["h"].addAttr("BIG", std::string("nope"));
-
     for (int i = 0; i < 10000; ++i) {
         ASSERT_TRUE(tree.buildByRuleDefs(def.getRoot()));
         if (i % 1000 == 0) {
@@ -229,12 +222,10 @@ TEST(XTreeNode, CopiesCompileTheirOwnExpression) {
     hit.addAttr("X", 2.0);
     CGroupInstrument miss(hit);
     miss.addAttr("X", 0.0);
-
     CXTreeNode node("XNode", "R", "A", "name", "X > 1");
     node.setType("GroupRule");
     ASSERT_TRUE(node.createRuleExpr());
     ASSERT_NE(nullptr, node.getRuleExpr());
-
     {
         CXTreeNode copy(node);
         EXPECT_EQ(node.toString(), copy.toString());
@@ -251,7 +242,6 @@ TEST(XTreeNode, CopiesCompileTheirOwnExpression) {
     // The copies are gone; the original still owns a working expression.
     EXPECT_TRUE(node.isMatch(hit));
     EXPECT_FALSE(node.isMatch(miss));
-
     // A node without an expression object gives copies none; one whose text
     // did not compile gives copies an uncompiled one, matching on codes alone.
     CXTreeNode plain("XNode", "R", "A", "", "X > 1");
@@ -259,7 +249,6 @@ TEST(XTreeNode, CopiesCompileTheirOwnExpression) {
     CXTreeNode broken("XNode", "R", "A", "", "X >");
     EXPECT_FALSE(broken.createRuleExpr());
     EXPECT_TRUE(CXTreeNode(broken).isMatch(miss));
-
     // clone() makes a bare node; clear() keeps only the type.
     CXTreeNode* clone = node.clone();
     EXPECT_EQ("-XNode-R-A-name-X > 1", clone->toString());
