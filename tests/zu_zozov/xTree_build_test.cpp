@@ -162,9 +162,8 @@ TEST_F(XTreeBuild, UnknownRulesWarnWithTheAccumulatedErrorText) {
 
 TEST_F(XTreeBuild, RefusesAForestAndKeepsTheTreeOnANullDefinition) {
     ASSERT_TRUE(build("<GroupTree Name='N'><GroupRule Code='R2'/></GroupTree>"));
-    const std::string before = shape(tree.getRoot());
     EXPECT_TRUE(tree.buildByRuleDefs(nullptr));
-    EXPECT_EQ(before, shape(tree.getRoot()));
+    EXPECT_EQ("XTree(GroupTree,N)[R2.H1,R2.H2]", shape(tree.getRoot()));
     EXPECT_EQ("", tree.getErrorInfo());
     // Expanding a rule node directly puts all its groups side by side.
     EXPECT_FALSE(tree.buildByRuleDefs(def.getRoot()->getChild()));
@@ -182,12 +181,7 @@ TEST_F(XTreeBuild, NeedsAProviderOnlyForRules) {
     EXPECT_EQ("XTree(GroupTree,N)", shape(bare.getRoot()));
     ASSERT_TRUE(doc.input("<AcctTree><AcctRule Code='A1'/></AcctTree>"));
     ASSERT_TRUE(def.build(doc));
-    try {
-        bare.buildByRuleDefs(def.getRoot());
-        ADD_FAILURE() << "no exception";
-    } catch (const std::runtime_error& e) {
-        EXPECT_NE(std::string::npos, std::string(e.what()).find("Boost assertion failed: px != 0"));
-    }
+    EXPECT_THROW(bare.buildByRuleDefs(def.getRoot()), std::runtime_error);  // the assertion
 }
 
 TEST_F(XTreeBuild, RebuildingGivesThePreviousNodesBackToThePool) {
@@ -249,14 +243,11 @@ TEST(XTreeNode, CopiesCompileTheirOwnExpression) {
     CXTreeNode broken("XNode", "R", "A", "", "X >");
     EXPECT_FALSE(broken.createRuleExpr());
     EXPECT_TRUE(CXTreeNode(broken).isMatch(miss));
-    // clone() makes a bare node; clear() keeps only the type.
+    // clone() makes a bare node.
     CXTreeNode* clone = node.clone();
     EXPECT_EQ("-XNode-R-A-name-X > 1", clone->toString());
     EXPECT_EQ(nullptr, clone->getRuleExpr());
     CXTreeNode::destroyNode(clone);
-    node.clear();
-    EXPECT_EQ("GroupRule-----", node.toString());
-    EXPECT_EQ(nullptr, node.getRuleExpr());
 }
 
 }  // namespace
