@@ -81,16 +81,13 @@ TEST(Grid, TreeDumpNestsOneTablePerLevel) {
     tree.dump(t.row("r"));
     // tree -> node_attr (root) -> node_attr (both children share the
     // empty-key row) -> node_attr (grandchild): depth, not node count.
-    table<tuple>& treeTable = t.row("r").subTable("tree");
-    EXPECT_EQ(1u, treeTable.getRows().size());
-    table<tuple>& rootAttr = treeTable.row("").subTable("node_attr");
-    EXPECT_EQ(1u, rootAttr.getRows().size());
-    table<tuple>& childAttr = rootAttr.row("").subTable("node_attr");
-    EXPECT_EQ(1u, childAttr.getRows().size());
-    table<tuple>& grandAttr = childAttr.row("").subTable("node_attr");
-    EXPECT_EQ(1u, grandAttr.getRows().size());
-    EXPECT_TRUE(grandAttr.row("").getCells().empty());
-    EXPECT_EQ(4, grandAttr.getLevel());
+    table<tuple>* level = &t.row("r").subTable("tree");
+    for (int depth = 1; depth <= 4; ++depth) {
+        EXPECT_EQ(1u, level->getRows().size()) << depth;
+        EXPECT_EQ(depth, level->getLevel());
+        if (depth < 4) level = &level->row("").subTable("node_attr");
+    }
+    EXPECT_TRUE(level->row("").getCells().empty());
     EXPECT_EQ("tree\tnode_attr\tnode_attr\tnode_attr\t", written(t));
     // A disabled table: the dump leaves nothing.
     table<tuple> off(false);

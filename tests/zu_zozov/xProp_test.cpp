@@ -35,9 +35,7 @@ TEST(CXProp, DerivedColumnNamesByTableAndStoreMode) {
     const Case cases[] = {
         {"TINST_PROP_DATA", "R", "I_PROP_VALUE", "I_PROP_CODE", "OWN_K", "OWN_C"},
         {"TATTROBJ_PROP_DATA", "R", "AO_PROP_VALUE", "AO_PROP_CODE", "AO_VALUE", "AO_CLAS_CODE"},
-        {"TATTROBJ_PROP_DATA", "", "AO_PROP_VALUE", "AO_PROP_CODE", "AO_VALUE", ""},
         {"T_OWN", "R", "OWN_V", "", "OWN_K", "OWN_C"},
-        {"T_OWN", "r", "OWN_V", "", "OWN_K", ""},
         {"tinst_prop_data", "R", "OWN_V", "", "OWN_K", "OWN_C"},
         {"", "X", "OWN_V", "", "OWN_K", ""},
     };
