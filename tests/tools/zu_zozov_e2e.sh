@@ -35,7 +35,7 @@ empty_book         |                  | zu_zozov classify --rules rules --db ref
 syntax_error_rule  | out.csv          | echo earlier > out.csv; zu_zozov classify --rules rules_bad -o out.csv good.csv
 unwritable_output  |                  | zu_zozov classify --rules rules --db ref.sql -o no_dir/out.csv good.csv
 typed_column       |                  | zu_zozov classify --rules rules_sec untyped.csv; zu_zozov classify --rules rules_sec typed.csv
-tree_good          | paths.csv        | zu_zozov tree --rules rules --db ref.sql --def def.xml -o paths.csv good.csv
+tree_good          | paths.csv        | zu_zozov tree --rules rules --db ref.sql --def def.xml -o paths.csv good.csv >tree.txt; r=$?; grep -E '^ {0,4}[^ ]' tree.txt; md5sum <tree.txt; (exit $r)
 tree_unknown_rule  |                  | zu_zozov tree --rules rules --db ref.sql --def unknown_def.xml good.csv
 tree_paths_stdout  |                  | zu_zozov tree --rules rules --db ref.sql --def def.xml -o - good.csv 2>err.txt; r=$?; grep -vE '^ {4}' err.txt >&2; (exit $r)
 examples_check     |                  | zu_zozov check --columns "$EXAMPLES"/book/book.csv --db "$EXAMPLES"/ref.sql "$EXAMPLES"/rules "$EXAMPLES"/trees/business_tree.xml "$EXAMPLES"/trees/industry_tree.xml

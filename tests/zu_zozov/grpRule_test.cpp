@@ -93,12 +93,6 @@ TEST(GrpRuleTest, ReadingTheGroupListForm) {
     // init adds to the groups already held.
     ASSERT_TRUE(rule.init("<Rule><Group Code=\"02\" Exp=\"1\"/></Rule>"));
     EXPECT_EQ((std::vector<std::string>{"", "01", "02"}), codes(rule.getGroups()));
-    // Neither Group children nor Property: an empty list rule.
-    CGrpRule empty;
-    empty.setType(CGrpRule::GROUP_PROPERTY);
-    ASSERT_TRUE(empty.init("<Rule><group Code=\"01\"/></Rule>"));
-    EXPECT_EQ(CGrpRule::GROUP_LIST, empty.getType());
-    EXPECT_TRUE(empty.getGroups().empty());
     // Text that does not parse: false, groups unchanged, nothing logged.
     LogCapture log;
     EXPECT_FALSE(rule.init("<Rule><Group Code=\"03\">"));

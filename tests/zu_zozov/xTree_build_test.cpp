@@ -56,8 +56,6 @@ TEST_F(XTreeBuild, ExpandsDefinitionsLevelByLevel) {
         const char* shape;
     };
     const Case cases[] = {
-        // A tree definition alone: the root only.
-        {"<GroupTree Code='T' Name='N'/>", "XTree(GroupTree,N)"},
         // One rule: one node per group, in the rule's order.
         {"<GroupTree Code='T' Name='N'><GroupRule Code='R1'/></GroupTree>",
          "XTree(GroupTree,N)[R1.G1,R1.G2,R1.G3]"},
@@ -91,10 +89,8 @@ TEST_F(XTreeBuild, ExpandsDefinitionsLevelByLevel) {
         {"<GroupRule Code='R1' Name='N'><GroupRule Code='R2'/></GroupRule>",
          "XTree(GroupRuleTree,N)[R1.G1[R2.H1,R2.H2],R1.G2[R2.H1,R2.H2],R1.G3[R2.H1,R2.H2]]"},
         // Account rules, also with a group rule below them.
-        {"<AcctTree Name='A'><AcctRule Code='A1'/></AcctTree>", "XTree(AcctTree,A)[A1.AC1,A1.AC2]"},
         {"<AcctTree><AcctRule Code='A1'><GroupRule Code='R3'/></AcctRule></AcctTree>",
          "XTree(AcctTree,)[A1.AC1[R3.K1],A1.AC2[R3.K1]]"},
-        {"<PortTree Name='P'><GroupRule Code='R3'/></PortTree>", "XTree(PortTree,P)[R3.K1]"},
     };
     for (const Case& c : cases) {
         CXTree fresh(data);
