@@ -107,34 +107,6 @@ TEST(Scanner, FailuresNameTheCharacterAtTheLexemeStart) {
     EXPECT_EQ("1:7: M", ScanException(SourcePos(1, 7), "M").toString());
 }
 
-TEST(Scanner, StreamStates) {
-    // A stream in a failed state is an input error.
-    std::istringstream bad("a");
-    bad.setstate(std::ios::failbit);
-    CExpScanner scanner(&bad);
-    Token t;
-    try {
-        scanner.scan(t);
-        FAIL() << "no exception";
-    } catch (const ScanException& e) {
-        EXPECT_EQ(gbk("输入流错误."), e.getMessage());
-        EXPECT_EQ(1, e.getPosition()->column);
-    }
-    // No stream is an empty input; after the end every call gives T_EOF.
-    CExpScanner none(nullptr);
-    for (int i = 0; i < 3; ++i) {
-        none.scan(t);
-        EXPECT_EQ("EOF@1-1", tokenString(t));
-    }
-    // resetInput starts again at 1:1 on the new stream.
-    std::istringstream first("abc def"), second("  xy");
-    CExpScanner s(&first);
-    s.scan(t);
-    s.resetInput(&second);
-    s.scan(t);
-    EXPECT_EQ("ID:xy@3-5", tokenString(t));
-}
-
 TEST(Scanner, LexemesAcrossRefillsAndGrowth) {
     // An identifier that starts two bytes before the end of the first read.
     const int area = static_cast<int>(CExpScanner::INITIAL_READ_SIZE);

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
-#include <xercesc/dom/DOMElement.hpp>
 
 #include "support/gbk.h"
 #include "support/smallStack.h"
@@ -13,7 +11,6 @@ namespace {
 
 using testsupport::gbk;
 using vODodi::XML::CDomXMLCore;
-using vODodi::XML::CDomXMLCoreFilter;
 using vODodi::XML::CDomXMLCoreWalker;
 
 std::string attrOf(const CDomXMLCoreWalker& walker, const std::string& name) {
@@ -137,98 +134,6 @@ TEST(DomXMLCore, MalformedOrUnsafeInputFailsSilentlyAndKeepsTheDocument) {
     EXPECT_TRUE(doc.input("<!DOCTYPE a [<!ENTITY e \"x\">]><a n=\"&e;\"/>"));
     EXPECT_EQ("x", attrOf(doc.root(), "n"));
     EXPECT_TRUE(doc.input("<!DOCTYPE a SYSTEM \"file:///nonexistent.dtd\"><a/>"));
-}
-
-TEST(DomXMLCoreWalker, MovesBetweenElementsOnlyAsTheFilterAllows) {
-    CDomXMLCore doc;
-    ASSERT_TRUE(doc.input(RULE_UTF8));
-    CDomXMLCoreWalker walker = doc.root(0xFFFF, nullptr, false);
-    EXPECT_EQ("GroupRule", walker.getName());
-    EXPECT_EQ(nullptr, walker.nextSibling());
-    EXPECT_EQ(nullptr, walker.preSibling());
-    EXPECT_EQ("GroupRule", walker.getName()) << "a failed move stays put";
-    ASSERT_NE(nullptr, walker.firstChild());
-    CDomXMLCoreWalker kept(walker);  // copies are independent
-    std::vector<std::string> seen;
-    do {
-        seen.push_back(walker.getName() + ":" + attrOf(walker, "Code"));
-    } while (walker.nextSibling() != nullptr);
-    EXPECT_EQ((std::vector<std::string>{"Group:01", "Group:02", "Other:<absent>", "Group:03"}),
-              seen);
-    ASSERT_NE(nullptr, walker.preSibling());
-    EXPECT_EQ("Other", walker.getName());
-    EXPECT_EQ("01", attrOf(kept, "Code"));
-    EXPECT_EQ(nullptr, kept.firstChild());
-    ASSERT_NE(nullptr, kept.parentNode());
-    ASSERT_NE(nullptr, kept.lastChild());
-    EXPECT_EQ("03", attrOf(kept, "Code"));
-    CDomXMLCoreWalker nowhere;
-    EXPECT_EQ(nullptr, nowhere.firstChild());
-    EXPECT_EQ(nullptr, nowhere.lastChild());
-    // The library's element filter shows the same elements; its negation and
-    // a text-only mask none.
-    CDomXMLCoreWalker elements =
-        doc.root(0xFFFF, new CDomXMLCoreFilter(xercesc::DOMNode::ELEMENT_NODE, true), false);
-    ASSERT_NE(nullptr, elements.firstChild());
-    EXPECT_EQ("01", attrOf(elements, "Code"));
-    {
-        CDomXMLCoreWalker copy(elements);  // shares the filter; it dies with the last copy
-        EXPECT_NE(nullptr, copy.nextSibling());
-    }
-    EXPECT_NE(nullptr, elements.nextSibling());
-    EXPECT_EQ(nullptr,
-              doc.root(0xFFFF, new CDomXMLCoreFilter(xercesc::DOMNode::ELEMENT_NODE, false), false)
-                  .firstChild());
-    EXPECT_EQ(nullptr, doc.root(xercesc::DOMNodeFilter::SHOW_TEXT, nullptr, false).firstChild());
-}
-
-// A new element of doc with one attribute.
-xercesc::DOMElement* element(CDomXMLCore& doc, const char* tag, const char* value) {
-    xercesc::DOMElement* e = doc.createElement(tag);
-    vODodi::XML::setAttr(e, "N", value);
-    return e;
-}
-
-TEST(DomXMLCore, BuildsADocumentFromCreatedElements) {
-    CDomXMLCore doc;
-    EXPECT_TRUE(doc.empty());
-    EXPECT_EQ(nullptr, doc.createElement("a b")) << "invalid names give null, not an exception";
-    EXPECT_FALSE(doc.setRoot(nullptr));
-    xercesc::DOMElement* tree = doc.createElement("XTree");
-    EXPECT_TRUE(doc.empty()) << "created elements are not linked";
-    ASSERT_TRUE(doc.setRoot(tree));
-    EXPECT_FALSE(doc.empty());
-    // Appending under a parent without children, then with children: the
-    // cursor reaches the appended element either way; appendSibling links
-    // directly after the current element.  Neither moves the cursor.
-    CDomXMLCoreWalker walker = doc.root(0xFFFF, new CDomXMLCoreFilter(1, true), false);
-    xercesc::DOMElement* node1 = element(doc, "X", "1");
-    ASSERT_EQ(node1, walker.appendChild(node1));
-    EXPECT_EQ("XTree", walker.getName());
-    CDomXMLCoreWalker child(walker);
-    ASSERT_EQ(node1, child.lastChild());
-    ASSERT_NE(nullptr, child.appendChild(element(doc, "I", "i1")));
-    xercesc::DOMElement* node11 = element(doc, "X", "11");
-    ASSERT_EQ(node11, child.appendChild(node11));
-    CDomXMLCoreWalker grandChild(child);
-    ASSERT_EQ(node11, grandChild.lastChild());
-    ASSERT_NE(nullptr, child.appendSibling(element(doc, "X", "3")));
-    ASSERT_NE(nullptr, child.appendSibling(element(doc, "X", "2")));
-    EXPECT_EQ("1", attrOf(child, "N"));
-    // Refused links leave the document unchanged.
-    CDomXMLCore other;
-    EXPECT_EQ(nullptr, walker.appendChild(other.createElement("X")));
-    EXPECT_EQ(nullptr, walker.appendSibling(doc.createElement("X"))) << "the root has no parent";
-    EXPECT_EQ(nullptr, grandChild.appendChild(tree)) << "an ancestor cannot become a child";
-    std::string xml;
-    ASSERT_TRUE(doc.output(xml));
-    const std::string body = xml.substr(xml.find("?>") + 2);
-    EXPECT_EQ("<XTree><X N=\"1\"><I N=\"i1\"/><X N=\"11\"/></X><X N=\"2\"/><X N=\"3\"/></XTree>",
-              body.substr(body.find('<')));
-    // reset empties the document.
-    EXPECT_TRUE(doc.reset());
-    EXPECT_TRUE(doc.empty());
-    EXPECT_NE(nullptr, doc.createElement("Fresh"));
 }
 
 }  // namespace

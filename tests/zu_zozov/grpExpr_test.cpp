@@ -4,7 +4,6 @@
 
 #include <boost/shared_ptr.hpp>
 #include <initializer_list>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <typeinfo>
@@ -12,8 +11,6 @@
 #include <vector>
 
 #include "expr/baseExpr.h"
-#include "expr/exceptions.h"
-#include "expr/parser.h"
 #include "support/gbk.h"
 #include "support/logCapture.h"
 #include "zu_zozov/grpData.h"
@@ -298,62 +295,6 @@ TEST_F(GrpExprHelperTest, HostFailures) {
     expectError(log.records()[3], "CGrpFunc_inSql", gbk("inSql 查询失败，原因未知。"));
     EXPECT_EQ("ERROR CGrpFunc_inSql", log.records()[4].level + " " + log.records()[4].logger);
     EXPECT_NE(std::string::npos, log.records()[4].message.find("Boost assertion failed: px != 0"));
-}
-
-namespace {
-
-// Parses text and runs the type check of its tree; returns the check's
-// message, or "ok" when it passed.
-std::string checkExpression(const std::string& text) {
-    std::istringstream in(text);
-    qvtlib::expr::CExpParser parser(&in);
-    parser.parse();
-    TestData data;
-    try {
-        parser.getRoot()->check(&data);
-    } catch (const qvtlib::expr::basic_except& e) {
-        return e.what();
-    }
-    return "ok";
-}
-
-}  // namespace
-
-TEST(GrpFunctions, ExpressionCheckQuotesTheDeclaration) {
-    const qvt::ht::CGrpData registers;  // the library's own group functions
-    auto typeMessage = [](const char* name, const char* declaration) {
-        return gbk(std::string("函数") + name + "的参数类型不匹配，该函数声明为：" + declaration);
-    };
-    auto countMessage = [](const char* name, const char* declaration) {
-        return gbk(std::string("函数 ") + name + "的参数个数不匹配，该函数声明为" + declaration);
-    };
-    const char* const inSqlDecl = "inSql(整数／浮点数／字符串, 字符串)";
-    const char* const inPoolDecl = "inPool(整数)";
-    const char* const ascPercDecl = "ascPerc(整数／浮点数／字符串, 浮点数, 浮点数)";
-    const char* const descCountDecl = "descCount(整数／浮点数／字符串, 整数, 整数)";
-    const char* const substrDecl = "substr(字符串, 整数, 整数)";
-    struct Case {
-        const char* text;
-        std::string expected;
-    };
-    const Case cases[] = {
-        {"inSql(1, \"select\")", "ok"},
-        {"inSql(1, 2)", typeMessage("inSql", inSqlDecl)},
-        {"inSql(1)", countMessage("inSql", inSqlDecl)},
-        {"inColl(\"a\", \"a,b\", 1)",
-         countMessage("inColl", "inColl(整数／浮点数／字符串, 字符串)")},
-        {"inPool(3)", "ok"},
-        {"inPool(\"3\")", typeMessage("inPool", inPoolDecl)},
-        {"ascPerc(1, \"a\", 2)", typeMessage("ascPerc", ascPercDecl)},
-        {"ascPerc(1, 2, 3, 4)", countMessage("ascPerc", ascPercDecl)},
-        {"descCount(1, 2, \"b\")", typeMessage("descCount", descCountDecl)},
-        {"substr(\"abc\", 0, 2) == \"ab\"", "ok"},
-        {"substr(12, 0, 2)", typeMessage("substr", substrDecl)},
-        {"substr(\"abc\", 0)", countMessage("substr", substrDecl)},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(c.expected, checkExpression(c.text)) << c.text;
-    }
 }
 
 // A group expression over inSql/inPool holds exactly when the host says so
