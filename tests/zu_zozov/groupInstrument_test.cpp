@@ -7,9 +7,7 @@
 #include <xercesc/dom/DOMNamedNodeMap.hpp>
 
 #include "support/gbk.h"
-#include "support/logCapture.h"
 #include "xml/domXMLCore.h"
-#include "zu_zozov/groupInstrumentDetail.h"
 
 namespace {
 
@@ -57,68 +55,6 @@ TEST(GroupInstrument, TwelveStringConstructorAndKeys) {
     one.setAcctCode("not printed");
     one.addAttr("P_CODE1", std::string("A"));
     EXPECT_EQ("(C1,,,P_CODE1:A,)", one.toString());
-}
-
-TEST(GroupInstrument, FormatsValuesByHeldType) {
-    struct Case {
-        const char* what;
-        boost::any value;
-        std::string text;
-    };
-    const Case cases[] = {
-        {"empty", boost::any(), ""},
-        {"string", std::string("A股"), "A股"},
-        {"double, seven integer digits", 1234567.0, "1.23457e+06"},
-        {"int", 7, "7"},
-        {"float", 1.25f, "1.25"},
-        {"bool", true, ""},
-        {"C string", static_cast<const char*>("text"), ""},
-    };
-    CGroupInstrument inst;
-    for (const Case& c : cases) {
-        inst.addAttr("V", c.value);
-        EXPECT_EQ(c.text, inst.getAttributeAsString("V")) << c.what;
-    }
-}
-
-TEST(GroupInstrument, AttributesCopyAndMergeByValue) {
-    CGroupInstrument a = sample();
-    a.addAttr("P_CODE1", 7);
-    EXPECT_EQ("7", a.getAttributeAsString("P_CODE1")) << "addAttr replaces";
-    CGroupInstrument other;
-    other.setiCode("ignored");
-    other.addAttr("P_CODE1", std::string("merged"));
-    other.addAttr("EXTRA", 2.5);
-    a.addAttr(other);
-    EXPECT_EQ("600000", a.iCode()) << "merging leaves the fixed fields";
-    EXPECT_EQ("merged", a.getAttributeAsString("P_CODE1"));
-    EXPECT_EQ("2.5", a.getAttributeAsString("EXTRA"));
-    a.addAttr(a);
-    EXPECT_EQ(9u, a.getAttrs().size());
-    CGroupInstrument copy(a);
-    copy.addAttr("P_CODE1", std::string("changed"));
-    copy.setiCode("other");
-    EXPECT_EQ("merged", a.getAttributeAsString("P_CODE1")) << "copies share nothing";
-    CGroupInstrument assigned;
-    assigned = copy;
-    EXPECT_EQ("changed", assigned.getAttributeAsString("P_CODE1"));
-    EXPECT_EQ("other", assigned.iCode());
-}
-
-TEST(GroupInstrument, AttributeReadFailureRecord) {
-    testsupport::LogCapture log;
-    CGroupInstrument inst = sample();
-    inst.addAttr("FLAG", true);
-    inst.getAttributeAsString("P_CODE1");
-    inst.getAttributeAsString("FLAG");
-    inst.getAttributeAsString("MISSING");
-    EXPECT_TRUE(log.records().empty()) << "ordinary reads, other types and misses log nothing";
-    qvt::ht::detail::logAttributeReadFailure("P_CODE3", "boost::bad_any_cast: failed conversion");
-    ASSERT_EQ(1u, log.records().size());
-    testsupport::expectRecord(
-        log.records()[0], "ERROR", "CGroupInstrument",
-        testsupport::gbk("属性P_CODE3:boost::bad_any_cast: failed conversion"),
-        "groupInstrument.cpp");
 }
 
 // The element's attributes as "name=value;" in the DOM's order (Xerces keeps

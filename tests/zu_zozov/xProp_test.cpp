@@ -4,9 +4,6 @@
 
 #include <string>
 
-#include "zu_zozov/xClass.h"
-
-using qvt::ht::CXClass;
 using qvt::ht::CXProp;
 
 namespace {
@@ -49,45 +46,4 @@ TEST(CXProp, DerivedColumnNamesByTableAndStoreMode) {
         EXPECT_EQ(std::string(c.mode) == "R", p.isRowStoremode());
         EXPECT_FALSE(p.hasNcolumn());
     }
-}
-
-TEST(CXProp, TypeIsNullUntilRecognisedAndDateColumnByName) {
-    CXProp p;
-    p.setType("s");
-    EXPECT_EQ(nullptr, p.getType());
-    p.setType("Class");
-    EXPECT_EQ(CXProp::PTYPE_CLASS, p.getType());  // the constant itself
-    p.setType("Float");                           // unknown: the last type stays
-    EXPECT_EQ(CXProp::PTYPE_CLASS, p.getType());
-    p.setDatecol("beg_date");  // the name is compared case-sensitively
-    EXPECT_TRUE(p.hasDatecol());
-    EXPECT_FALSE(p.isBegDateProperty());
-    p.setDatecol("BEG_DATE");
-    EXPECT_TRUE(p.isBegDateProperty());
-}
-
-TEST(CXClass, AddPropertyReplacesAddPropertiesNeverDoes) {
-    auto prop = [](const std::string& code, const std::string& name) {
-        boost::shared_ptr<CXProp> p(new CXProp);
-        p->setCode(code);
-        p->setName(name);
-        return p;
-    };
-    CXClass cls;
-    cls.addProperty(boost::shared_ptr<CXProp>());
-    EXPECT_TRUE(cls.getProperties().empty());
-    cls.addProperty(prop("A", "first"));
-    cls.addProperty(prop("A", "second"));
-    ASSERT_EQ(1u, cls.getProperties().size());
-    EXPECT_EQ("second", cls.getProperty("A")->getName());
-    EXPECT_FALSE(cls.getProperty("B"));
-    boost::shared_ptr<CXClass> other(new CXClass);
-    other->addProperty(prop("A", "other"));
-    boost::shared_ptr<CXProp> shared = prop("B", "shared");
-    other->addProperty(shared);
-    cls.addProperties(other);
-    cls.addProperties(boost::shared_ptr<CXClass>());
-    ASSERT_EQ(2u, cls.getProperties().size());
-    EXPECT_EQ("second", cls.getProperty("A")->getName());
-    EXPECT_EQ(shared, cls.getProperty("B"));  // the pointer, not a copy
 }
