@@ -27,16 +27,10 @@ TEST(Grid, EnabledTableWritesColumnsRowsAndNestedTables) {
     a.setValue("na\tme", "first");  // a tab in a column name is written as '/'
     tuple& b = t.row("b");
     b.setValue("code", "B1");
-    EXPECT_EQ(&a, &t.row("a"));
-    EXPECT_EQ(2u, t.getColumns().size());
-    EXPECT_EQ(t.column("code"), t.getColumns()[0]);
-    EXPECT_EQ(0, t.column("code")->getWidth());
     table<tuple>& nested = b.subTable("sub");
-    EXPECT_EQ(&nested, &b.subTable("sub"));
     EXPECT_EQ(1, nested.getLevel());
     nested.row("x").setValue("v", "1");
     nested.row("y").setValue("v", "2");
-    EXPECT_EQ(3u, t.getColumns().size());
     // Rows in key order, blank line between rows (indented by the level),
     // columns after the first on a new line indented by the level.
     EXPECT_EQ(
@@ -45,7 +39,6 @@ TEST(Grid, EnabledTableWritesColumnsRowsAndNestedTables) {
         "code\tB1\nna/me\t\nsub\tv\t1\n\n\tv\t2",
         written(t));
     // Writing consumed the rows; the columns stay.
-    EXPECT_TRUE(t.getRows().empty());
     EXPECT_EQ(3u, t.getColumns().size());
     EXPECT_EQ("", written(t));
     // A value stored over a nested table replaces it.

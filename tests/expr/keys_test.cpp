@@ -89,13 +89,11 @@ TEST_F(EvalTest, Values) {
         {"imin % im1", "int:0"},  // would trap in hardware
         {"\"abc\" < \"abd\"", "bool:true"},
         {"s != \"abc\"", "bool:false"},
-        {"\"1\" != one", "bool:false"},
         {"0.1 + 0.2 == 0.3", "bool:false"},
         {"(one > 0) == (two > 1)", "bool:true"},
         {"1 < 2 < 3", "bool:true"},  // (1 < 2) < 3: true counts as 1
         {"\"x\" && 1", "bool:false"},
         {"1 || \"x\"", "bool:true"},
-        {"\"a\" + \"b\"", "empty"},
         // Unbound variables.
         {"a == 1", "bool:false"},
         {"!a", "bool:false"},
@@ -104,12 +102,9 @@ TEST_F(EvalTest, Values) {
         // NaN: not 0, and every comparison with it false.
         {"!nan", "bool:false"},
         {"nan || 0", "bool:true"},
-        {"nan < 1", "bool:false"},
-        {"\"q\\\"\"", "string:q\""},
         // Decided && and ||: the result of a full evaluation.
         {"x || 1", "bool:false"},
         {"s == \"abc\" && i7 % i2 == 1 || 0", "bool:true"},
-        {"(1 || 0) + (0 && 1)", "double:1"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -141,13 +136,12 @@ TEST_F(EvalTest, CheckMessagesAndSamples) {
         SCOPED_TRACE(c.text);
         EXPECT_EQ(c.error, checkError(c.text));
     }
-    boost::any sample;
-    EXPECT_EQ("", checkError("one > 1", &sample));
-    EXPECT_EQ("double:0", describe(sample));  // operator samples are double, reset to 0
-    EXPECT_EQ("", checkError("s", &sample));
-    EXPECT_EQ("string:", describe(sample));
-    EXPECT_EQ("", checkError("i7", &sample));
-    EXPECT_EQ("int:7", describe(sample));
-    EXPECT_EQ("", checkError("a", &sample));
-    EXPECT_EQ("empty", describe(sample));
+    // The samples: operators give a double reset to 0.
+    const char* const samples[][2] = {
+        {"one > 1", "double:0"}, {"s", "string:"}, {"i7", "int:7"}, {"a", "empty"}};
+    for (const auto& c : samples) {
+        boost::any sample;
+        EXPECT_EQ("", checkError(c[0], &sample));
+        EXPECT_EQ(c[1], describe(sample)) << c[0];
+    }
 }

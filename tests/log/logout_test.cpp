@@ -69,12 +69,8 @@ TEST(LogSink, LoggingSiteHandsOverTheFiveFields) {
     ZU_ZOZOV_LOG(zAZir4::LEVEL_DEBUG, "CGrpRule", "");
     ASSERT_EQ(2u, log.records().size());
     const testsupport::LogRecord& r = log.records()[0];
-    EXPECT_EQ("ERROR", r.level);
-    EXPECT_EQ("CGroup1", r.logger);
-    EXPECT_EQ("attr P_CODE1:2.5", r.message);
-    EXPECT_TRUE(r.hasFile);
-    EXPECT_EQ("logout_test.cpp", r.file)
-        << "the base name of the source file, without its directory";
+    // The base name of the source file, without its directory.
+    testsupport::expectRecord(r, "ERROR", "CGroup1", "attr P_CODE1:2.5", "logout_test.cpp");
     EXPECT_EQ(line, r.line);
     const testsupport::LogRecord& empty = log.records()[1];
     EXPECT_EQ("DEBUG", empty.level);

@@ -51,8 +51,6 @@ TEST(GrpPlan, LowersWhatItModelsAndNothingElse) {
         {"inColl(P_CODE3) == 1", false},            // arity other than declared
         {"substr(I_CODE, N, 2) == \"60\"", false},  // bound not a constant
         {"inSql(I_CODE, \"select\") == 1", false},
-        {"inPool(3) == 1", false},
-        {"ascPerc(D, 1, 2)", false},
         {"noSuchFunction(D) == 1", false},
     };
     for (const auto& c : cases) EXPECT_EQ(c.lowers, lowers(c.text)) << c.text;

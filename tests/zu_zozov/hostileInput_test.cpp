@@ -1,8 +1,6 @@
-// Hostile input to the library's readers: rule and definition XML, group
-// expressions, definitions that expand without bound.  Each input has one
-// expected outcome: a clear failure that leaves the reader's object as it was
-// (or, for a tree, empty), or a result that is right; never a crash.  The
-// whole table runs on a host thread's 1 MiB stack.
+// Hostile input to the library's readers (rules, definitions, expressions):
+// a clear failure that leaves the reader's object as it was (a tree: empty),
+// or a right result; never a crash, also on a host thread's 1 MiB stack.
 #include <gtest/gtest.h>
 
 #include <boost/shared_ptr.hpp>
@@ -110,7 +108,6 @@ const std::size_t NO_LIMIT = CXTree::DEFAULT_NODE_LIMIT;
 }  // namespace
 
 TEST(HostileInput, EveryReaderFailsClearlyOrReadsRight) {
-    EXPECT_EQ(2000000u, CXTree(boost::shared_ptr<FakeData>()).getNodeLimit());
     const std::string bigName(10 * 1024 * 1024, 'n');
     std::string bigExpr;
     while (bigExpr.size() < 1024 * 1024) bigExpr += "X == 1 || ";

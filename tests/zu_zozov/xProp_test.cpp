@@ -33,7 +33,6 @@ TEST(CXProp, DerivedColumnNamesByTableAndStoreMode) {
         {"TINST_PROP_DATA", "R", "I_PROP_VALUE", "I_PROP_CODE", "OWN_K", "OWN_C"},
         {"TATTROBJ_PROP_DATA", "R", "AO_PROP_VALUE", "AO_PROP_CODE", "AO_VALUE", "AO_CLAS_CODE"},
         {"T_OWN", "R", "OWN_V", "", "OWN_K", "OWN_C"},
-        {"tinst_prop_data", "R", "OWN_V", "", "OWN_K", "OWN_C"},
         {"", "X", "OWN_V", "", "OWN_K", ""},
     };
     for (const Case& c : cases) {
