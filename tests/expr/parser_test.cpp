@@ -33,7 +33,7 @@ std::string parseTree(const std::string& text) {
 
 }  // namespace
 
-TEST(Parser, TreeShapes) {
+TEST(Parser, TreeShapesAndErrors) {
     const struct {
         const char* text;
         const char* tree;
@@ -41,76 +41,41 @@ TEST(Parser, TreeShapes) {
         {"a", "a"},
         {"1 + 2 * 3", "+(#1,*(#2,#3))"},
         {"a-b-c", "-(-(a,b),c)"},
-        {"a/b % c*d", "*(%(/(a,b),c),d)"},
         {"a/b%c*d", "*(/(a,b%c),d)"},
         // Each operator after one of its own level: the levels are equal.
         {"a % b / c", "/(%(a,b),c)"},
-        {"a - b + c", "+(-(a,b),c)"},
         {"a < b == c", "==(<(a,b),c)"},
-        {"-a*b", "*(-(a),b)"},
         {"!a == b", "==(!(a),b)"},
-        {"!!a", "!(!(a))"},
-        {"- -a", "-(-(a))"},
-        {"+a", "+(a)"},
-        {"a < b < c", "<(<(a,b),c)"},
         {"a != b <= c >= d > e", ">(>=(<=(!=(a,b),c),d),e)"},
         {"a == 1 && b == 2 || c", "||(&&(==(a,#1),==(b,#2)),c)"},
         {"a || b && c", "||(a,&&(b,c))"},
-        {"a + b < c * d", "<(+(a,b),*(c,d))"},
-        {"(a + b) * c", "*(+(a,b),c)"},
-        {"((a))", "a"},
         {"f()", "f(_)"},
         {"f(1, x, \"s\")", "f(#1,x,\"s\")"},
-        {"f (x)", "f(x)"},
         {"f(g(x), -1, !y, (z))", "f(g(x),-(#1),!(y),z)"},
-        {"f(a + b, c == d)", "f(+(a,b),==(c,d))"},
         {"12.50 + 007", "+(#12.5,#7)"},
         {"a.b >= .5", ">=(a.b,.5)"},
         {"\"a\\\"b\\\\c\" == s", "==(\"a\"b\\c\",s)"},
-        {"\"\\\\\\\"\"", "\"\\\"\""},
         {"x%y % 2", "%(x%y,#2)"},
         // After the top-level expression the rest is not read unless it is a
         // complete expression.
         {"a )", "a"},
-        {"a b +", "a"},
         {"a ) ~", "a"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
-        EXPECT_EQ(c.tree, parseTree(c.text));
-    }
-}
-
-TEST(Parser, BadInputs) {
-    const struct {
-        const char* text;
-        const char* error;
-    } cases[] = {
+        // Errors: "error: column message" of the parser or the scanner.
         {"", "error: 1 语法错误."},
-        {"   ", "error: 4 语法错误."},
         {"a b", "error: 1 语法错误，缺少操作符。"},
         {"a + b c", "error: 5 语法错误，缺少操作符。"},
-        {"(a) b", "error: 3 语法错误，缺少操作符。"},
-        {"(a b)", "error: 2 语法错误，缺少操作符。"},
         {"f(a b)", "error: 3 语法错误，缺少操作符。"},
         {"f(1, (2) 3)", "error: 8 语法错误，缺少操作符。"},
-        {"a \"s\"", "error: 1 语法错误，缺少操作符。"},
-        {"a !b", "error: 1 语法错误，缺少操作符。"},
         {"f(a, )", "error: 6 语法错误."},
-        {"f(a", "error: 4 语法错误."},
-        {"f(,a)", "error: 3 语法错误."},
         {"(a", "error: 3 语法错误."},
-        {"a +", "error: 4 语法错误."},
         {"a * * b", "error: 5 语法错误."},
-        {")", "error: 1 语法错误."},
-        {"a == ,", "error: 6 语法错误."},
         {"a ~", "scan error: 3 非法字符 '~'."},
         {"a = b", "scan error: 3 非法字符 ' '."},
         {"f(x) == \"ab", "scan error: 9 非法终止."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.text);
-        EXPECT_EQ(c.error, parseTree(c.text));
+        EXPECT_EQ(c.tree, parseTree(c.text));
     }
 }
 
@@ -130,31 +95,12 @@ TEST(Parser, NodeLinksAndClone) {
     EXPECT_EQ(root, f->getParent());
     EXPECT_EQ(SourcePos(1, 9), f->getChild()->getBegin());
     EXPECT_EQ(1u, f->childCount());
-
     // clone copies the key, not the links or positions.
     basic_node* copy = root->clone();
     EXPECT_EQ(nullptr, copy->getChild());
     EXPECT_EQ(SourcePos(0, 0), copy->getBegin());
     EXPECT_EQ("==", treeString(copy));
     destroyTree(copy);
-}
-
-TEST(Parser, DumpPrintsParentAndOwnKey) {
-    std::istringstream in("a == \"s\" + 2.5 && g(x)");
-    CExpParser parser(&in);
-    parser.parse();
-    const basic_node* root = parser.getRoot();
-    const basic_node* eq = root->getChild();
-    testing::internal::CaptureStdout();
-    root->dump();
-    eq->dump();
-    eq->getChild()->dump();
-    eq->getChild()->getNextSibling()->getChild()->dump();
-    eq->getChild()->getNextSibling()->getChild()->getNextSibling()->dumpKey();
-    root->getChild()->getNextSibling()->dump();
-    EXPECT_EQ("(, oper:2)(oper:2, oper:13)(oper:13, varb:a)(oper:3, str:s)num:2.5(oper:2, func:g)",
-              testing::internal::GetCapturedStdout());
-    EXPECT_EQ("", operName(15));
 }
 
 TEST(Parser, VariableNamesAndReparse) {
@@ -164,20 +110,11 @@ TEST(Parser, VariableNamesAndReparse) {
     std::set<std::string> names;
     EXPECT_TRUE(parser.getVarbNames(names, parser.getRoot()));
     EXPECT_EQ((std::set<std::string>{"a", "b", "c.d", "e"}), names);
-    names.clear();
-    EXPECT_TRUE(parser.getVarbNames(names, nullptr));
-    EXPECT_TRUE(names.empty());
-
     // A new parse replaces the tree; a failed one leaves none.
-    std::istringstream in2("z");
-    parser.resetInput(&in2);
-    parser.parse();
-    EXPECT_EQ("z", treeString(parser.getRoot()));
     std::istringstream in3("z z");
     parser.resetInput(&in3);
     EXPECT_THROW(parser.parse(), ParseException);
     EXPECT_EQ(nullptr, parser.getRoot());
-
     // Refused for its depth, at the token after the last "(" it took; the
     // next parse starts afresh (its look-ahead for a missing operator may
     // fail again without ending the parse).
@@ -194,10 +131,6 @@ TEST(Parser, VariableNamesAndReparse) {
     parser.resetInput(&in5);
     parser.parse();
     EXPECT_EQ("a", treeString(parser.getRoot()));
-
-    // A null stream is an empty input.
-    CExpParser empty(nullptr);
-    EXPECT_THROW(empty.parse(), ParseException);
 }
 
 TEST(Parser, QueuedTokenSurvivesRefill) {

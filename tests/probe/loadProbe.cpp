@@ -1,10 +1,6 @@
-// Loads the library named by argv[1] (dlopen, or LoadLibrary on Windows), runs
-// and joins one thread, unloads it (dlclose, FreeLibrary), and exits.  The
-// program does not link the library, so the load and unload hooks run inside
-// the load and unload calls (or, when the loader keeps the object, at exit).
-// Each step is reported on standard error, where the library's default log
-// sink writes too, so a parent process sees the library's records and the
-// steps in one ordered stream.
+// Loads the library named by argv[1], runs and joins one thread, unloads it
+// and exits, reporting each step on standard error, where the library's
+// default log sink writes too: one ordered stream of steps and records.
 #if defined(_WIN32)
 #include <windows.h>
 #else

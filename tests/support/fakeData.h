@@ -1,7 +1,6 @@
-// The tests' data provider: serves property value lists, parent values and
-// rules from maps filled by the test, and records every call
-// ("dic:<code>", "parents:<child>|<parent>|<value>", "root", "rule:<code>",
-// "acct:<code>").  Rules are not owned.
+// The tests' data provider: serves what the test put in its maps (rules not
+// owned) and records every call ("dic:<code>", "parents:<child>|<parent>|<value>",
+// "root", "rule:<code>", "acct:<code>").
 #ifndef ZU_ZOZOV_TESTS_SUPPORT_FAKEDATA_H
 #define ZU_ZOZOV_TESTS_SUPPORT_FAKEDATA_H
 
@@ -43,7 +42,6 @@ class FakeData : public qvt::ht::IHTGroupData {
         qvt::ht::CAcctRule** rule = find(accts, code);
         return rule ? *rule : nullptr;
     }
-
     std::map<std::string, qvt::ht::CPropDic> dics;
     std::map<std::string, std::vector<std::string>> parents;  // "child|parent|value"
     std::map<std::string, qvt::ht::CGrpRule*> rules;

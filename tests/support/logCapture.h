@@ -1,14 +1,6 @@
-// Test helper: captures the library's log records.
-//
-//   testsupport::LogCapture log;
-//   ... call the library ...
-//   ASSERT_EQ(1u, log.records().size());
-//   EXPECT_EQ("ERROR", log.records()[0].level);
-//
-// The capture installs its sink on construction and puts the previous sink
-// back on destruction, so captures nest.  Not copyable or movable (the sink
-// refers to the object).  Records are kept as copies, in the order received;
-// the library's messages are GBK bytes (compare with testsupport::gbk).
+// Test helper: captures the library's log records, in the order received,
+// from construction to destruction (captures nest).  The library's messages
+// are GBK bytes (compare with testsupport::gbk).
 #ifndef ZU_ZOZOV_TESTS_SUPPORT_LOGCAPTURE_H
 #define ZU_ZOZOV_TESTS_SUPPORT_LOGCAPTURE_H
 
@@ -35,7 +27,6 @@ class LogCapture {
     ~LogCapture();
     LogCapture(const LogCapture&) = delete;
     LogCapture& operator=(const LogCapture&) = delete;
-
     const std::vector<LogRecord>& records() const { return m_records; }
     void clear() { m_records.clear(); }
 

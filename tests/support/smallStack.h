@@ -1,7 +1,5 @@
-// Test helper: runs a piece of work on a thread whose stack is as small as
-// the threads of the library's hosts often have (1 MiB), so that a walk that
-// recurses over the depth of its input crashes the test instead of passing
-// on the main thread's larger stack.
+// Test helper: runs work on a thread with a host thread's small stack (1 MiB),
+// where a walk that recurses over the depth of its input crashes.
 #ifndef ZU_ZOZOV_TESTS_SUPPORT_SMALLSTACK_H
 #define ZU_ZOZOV_TESTS_SUPPORT_SMALLSTACK_H
 

@@ -35,12 +35,12 @@ empty_book         |                  | zu_zozov classify --rules rules --db ref
 syntax_error_rule  | out.csv          | echo earlier > out.csv; zu_zozov classify --rules rules_bad -o out.csv good.csv
 unwritable_output  |                  | zu_zozov classify --rules rules --db ref.sql -o no_dir/out.csv good.csv
 typed_column       |                  | zu_zozov classify --rules rules_sec untyped.csv; zu_zozov classify --rules rules_sec typed.csv
-tree_good          | paths.csv        | zu_zozov tree --rules rules --db ref.sql --def def.xml -o paths.csv good.csv
+tree_good          | paths.csv        | zu_zozov tree --rules rules --db ref.sql --def def.xml -o paths.csv good.csv >tree.txt; r=$?; grep -E '^ {0,4}[^ ]' tree.txt; md5sum <tree.txt; (exit $r)
 tree_unknown_rule  |                  | zu_zozov tree --rules rules --db ref.sql --def unknown_def.xml good.csv
-tree_paths_stdout  |                  | zu_zozov tree --rules rules --db ref.sql --def def.xml -o - good.csv
+tree_paths_stdout  |                  | zu_zozov tree --rules rules --db ref.sql --def def.xml -o - good.csv 2>err.txt; r=$?; grep -vE '^ {4}' err.txt >&2; (exit $r)
 examples_check     |                  | zu_zozov check --columns "$EXAMPLES"/book/book.csv --db "$EXAMPLES"/ref.sql "$EXAMPLES"/rules "$EXAMPLES"/trees/business_tree.xml "$EXAMPLES"/trees/industry_tree.xml
-examples_tree      |                  | zu_zozov tree --rules "$EXAMPLES"/rules --def "$EXAMPLES"/trees/business_tree.xml --db "$EXAMPLES"/ref.sql --xml tree.xml "$EXAMPLES"/book/book.csv && grep -o '<[A-Za-z]*' tree.xml | sort | uniq -c
-examples_industry  |                  | zu_zozov tree --rules "$EXAMPLES"/rules --def "$EXAMPLES"/trees/industry_tree.xml --db "$EXAMPLES"/ref.sql -o - "$EXAMPLES"/book/book.csv | md5sum
+examples_tree      |                  | zu_zozov tree --rules "$EXAMPLES"/rules --def "$EXAMPLES"/trees/business_tree.xml --db "$EXAMPLES"/ref.sql --xml tree.xml "$EXAMPLES"/book/book.csv >tree.txt && grep -E '^ {0,2}[^ ]' tree.txt && md5sum <tree.txt && grep -o '<[A-Za-z]*' tree.xml | sort | uniq -c
+examples_industry  |                  | zu_zozov tree --rules "$EXAMPLES"/rules --def "$EXAMPLES"/trees/industry_tree.xml --db "$EXAMPLES"/ref.sql -o - "$EXAMPLES"/book/book.csv 2>err.txt | md5sum && grep -E '^ {0,2}[^ ]' err.txt >&2 && md5sum <err.txt
 TABLE
 )
 
@@ -54,10 +54,9 @@ run_case() {  # name files command
         echo $? >"$dir/.rc"
     )
     {
-        echo "\$ $cmd"
-        echo "--- stdout"; cat "$dir/.stdout"
-        echo "--- stderr"; cat "$dir/.stderr"
-        echo "--- exit $(cat "$dir/.rc")"
+        echo "\$ $cmd    # exit $(cat "$dir/.rc")"
+        if [ -s "$dir/.stdout" ]; then echo "--- stdout"; cat "$dir/.stdout"; fi
+        if [ -s "$dir/.stderr" ]; then echo "--- stderr"; cat "$dir/.stderr"; fi
         for f in $files; do
             echo "--- file $f"
             if [ -e "$dir/$f" ]; then cat "$dir/$f"; else echo "(missing)"; fi

@@ -4,11 +4,8 @@
 
 #include <clocale>
 #include <string>
-#include <xercesc/dom/DOMDocument.hpp>
-#include <xercesc/dom/DOMElement.hpp>
 
 #include "support/gbk.h"
-#include "xml/domXMLCore.h"
 
 namespace {
 
@@ -59,23 +56,6 @@ TEST(XmlString, NullAndUnconvertibleText) {
     const std::string encoded = fromXMLCh(thaiAndHan);
     EXPECT_EQ(testsupport::gbk("中"), encoded.substr(encoded.size() - 2));
     EXPECT_EQ(3u, encoded.size()) << "one substitute byte, then the two bytes of 中";
-}
-
-TEST(XmlString, AttributeHelpersSpeakGbk) {
-    vODodi::XML::CDomXMLCore doc;
-    xercesc::DOMElement* element = doc.createElement("Group");
-    ASSERT_NE(nullptr, element);
-    EXPECT_TRUE(vODodi::XML::setAttr(element, "Name", testsupport::gbk("银行")));
-    EXPECT_TRUE(vODodi::XML::hasAttr(element, "Name"));
-    EXPECT_EQ(testsupport::gbk("银行"), vODodi::XML::getAttr(element, "Name"));
-    EXPECT_EQ(u"银行", units(element->getAttribute(CToXMLCh("Name").get())));
-    EXPECT_FALSE(vODodi::XML::hasAttr(element, "Code"));
-    EXPECT_EQ("", vODodi::XML::getAttr(element, "Code"));
-    EXPECT_FALSE(vODodi::XML::setAttr(element, "bad name", "x"))
-        << "invalid names are refused, not thrown";
-    EXPECT_FALSE(vODodi::XML::setAttr(nullptr, "Name", "x"));
-    EXPECT_FALSE(vODodi::XML::hasAttr(nullptr, "Name"));
-    EXPECT_EQ("", vODodi::XML::getAttr(nullptr, "Name"));
 }
 
 }  // namespace

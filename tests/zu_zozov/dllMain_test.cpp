@@ -107,7 +107,6 @@ std::string joined(const std::vector<std::string>& lines) {
 TEST(LibraryEntryPoint, LoadAndUnloadWriteOneEnterExitRecordEach) {
     const ProbeRun run = runProbe();
     ASSERT_EQ(0, run.exitCode) << joined(run.lines);
-
     const std::string attach = "ENTER_EXIT ENTER_EXIT dll attach: zu_zozov! (-:-1)";
     const std::string detach = "ENTER_EXIT ENTER_EXIT dll detach: zu_zozov! (-:-1)";
     std::vector<std::string> records;
@@ -116,7 +115,6 @@ TEST(LibraryEntryPoint, LoadAndUnloadWriteOneEnterExitRecordEach) {
     }
     // Thread attach and detach in between write nothing.
     ASSERT_EQ((std::vector<std::string>{attach, detach}), records) << joined(run.lines);
-
     auto at = [&](const std::string& line) {
         return std::find(run.lines.begin(), run.lines.end(), line) - run.lines.begin();
     };

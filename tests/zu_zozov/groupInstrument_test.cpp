@@ -3,14 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <utility>
 #include <vector>
 #include <xercesc/dom/DOMNamedNodeMap.hpp>
 
 #include "support/gbk.h"
-#include "support/logCapture.h"
 #include "xml/domXMLCore.h"
-#include "zu_zozov/groupInstrumentDetail.h"
 
 namespace {
 
@@ -39,107 +36,23 @@ TEST(GroupInstrument, DefaultRecordGainsEmptyPCodesWhenKeyed) {
     EXPECT_EQ(P_CODES, attrNames(inst));
     EXPECT_EQ("(,,,P_CODE1:,P_CODE2:,P_CODE3:,P_CODE4:,P_CODE5:,P_CODE6:,P_CODE7:,P_CODE8:,)",
               inst.toString());
-    EXPECT_EQ("", inst.getAttributeAsString("P_CODE1"));
 }
 
 TEST(GroupInstrument, TwelveStringConstructorAndKeys) {
     CGroupInstrument inst("C1", "S", "M", "A1", "", "x", "", "", "", "", "", "");
     EXPECT_EQ(P_CODES, attrNames(inst)) << "all eight P-codes stored, empty ones too";
-    EXPECT_EQ("xother", inst.getAttributeAsString("I_CODE"))
-        << "fixed fields are not named attributes";
+    EXPECT_EQ("xother", inst.getAttributeAsString("I_CODE"));  // not a named attribute
     EXPECT_EQ("x", inst.getAttributeAsString("P_CODE2"));
     EXPECT_EQ("C1,S,M,A1,,x,,,,,,", inst.toKey());
-    EXPECT_EQ(CGroupInstrument::toKey("C1", "S", "M", "A1", "", "x", "", "", "", "", "", ""),
-              inst.toKey());
-    EXPECT_EQ("600000,S,SH,ACC1,p1,p2,p3,p4,p5,p6,p7,p8", sample().toKey());
-    // No escaping: a comma inside a field goes into the key as is.
-    EXPECT_EQ("a,b,,,,,,,,,,,",
-              CGroupInstrument::toKey("a,b", "", "", "", "", "", "", "", "", "", "", ""));
     // The same string object passed for several fields still gets every separator.
     const std::string x("x");
     EXPECT_EQ("x,x,x,x,x,x,x,x,x,x,x,x",
               CGroupInstrument::toKey(x, x, x, x, x, x, x, x, x, x, x, x));
-
     CGroupInstrument one;
     one.setiCode("C1");
-    one.setaType("S");
-    one.setmType("M");
     one.setAcctCode("not printed");
     one.addAttr("P_CODE1", std::string("A"));
-    EXPECT_EQ("(C1,S,M,P_CODE1:A,)", one.toString());
-}
-
-TEST(GroupInstrument, FormatsValuesByHeldType) {
-    struct Case {
-        const char* what;
-        boost::any value;
-        std::string text;
-    };
-    const Case cases[] = {
-        {"empty", boost::any(), ""},
-        {"string", std::string("A股"), "A股"},
-        {"double", 0.5, "0.5"},
-        {"double, six significant digits", 3.14159265, "3.14159"},
-        {"double, seven integer digits", 1234567.0, "1.23457e+06"},
-        {"int", 7, "7"},
-        {"negative int", -12, "-12"},
-        {"float", 1.25f, "1.25"},
-        {"bool", true, ""},
-        {"long", 5L, ""},
-        {"char", 'c', ""},
-        {"C string", static_cast<const char*>("text"), ""},
-    };
-    CGroupInstrument inst;
-    for (const Case& c : cases) {
-        inst.addAttr("V", c.value);
-        EXPECT_EQ(c.text, inst.getAttributeAsString("V")) << c.what;
-    }
-}
-
-TEST(GroupInstrument, AttributesCopyAndMergeByValue) {
-    CGroupInstrument a = sample();
-    a.addAttr("P_CODE1", 7);
-    EXPECT_EQ("7", a.getAttributeAsString("P_CODE1")) << "addAttr replaces";
-
-    CGroupInstrument other;
-    other.setiCode("ignored");
-    other.addAttr("P_CODE1", std::string("merged"));
-    other.addAttr("EXTRA", 2.5);
-    a.addAttr(other);
-    EXPECT_EQ("600000", a.iCode()) << "merging leaves the fixed fields";
-    EXPECT_EQ("merged", a.getAttributeAsString("P_CODE1"));
-    EXPECT_EQ("2.5", a.getAttributeAsString("EXTRA"));
-    a.addAttr(a);
-    EXPECT_EQ(9u, a.getAttrs().size());
-
-    CGroupInstrument copy(a);
-    copy.addAttr("P_CODE1", std::string("changed"));
-    copy.setiCode("other");
-    EXPECT_EQ("merged", a.getAttributeAsString("P_CODE1")) << "copies share nothing";
-    CGroupInstrument assigned;
-    assigned = copy;
-    EXPECT_EQ("changed", assigned.getAttributeAsString("P_CODE1"));
-    EXPECT_EQ("other", assigned.iCode());
-    ASSERT_NE(nullptr, assigned.findAttr("EXTRA"));
-    EXPECT_EQ(nullptr, assigned.findAttr("MISSING"));
-    EXPECT_EQ(nullptr, assigned.findAttr("I_CODE"));
-}
-
-TEST(GroupInstrument, AttributeReadFailureRecord) {
-    testsupport::LogCapture log;
-    CGroupInstrument inst = sample();
-    inst.addAttr("FLAG", true);
-    inst.getAttributeAsString("P_CODE1");
-    inst.getAttributeAsString("FLAG");
-    inst.getAttributeAsString("MISSING");
-    EXPECT_TRUE(log.records().empty()) << "ordinary reads, other types and misses log nothing";
-
-    qvt::ht::detail::logAttributeReadFailure("P_CODE3", "boost::bad_any_cast: failed conversion");
-    ASSERT_EQ(1u, log.records().size());
-    testsupport::expectRecord(
-        log.records()[0], "ERROR", "CGroupInstrument",
-        testsupport::gbk("属性P_CODE3:boost::bad_any_cast: failed conversion"),
-        "groupInstrument.cpp");
+    EXPECT_EQ("(C1,,,P_CODE1:A,)", one.toString());
 }
 
 // The element's attributes as "name=value;" in the DOM's order (Xerces keeps
@@ -168,7 +81,6 @@ TEST(GroupInstrument, XmlElementHasExactlyTheTwelveAttributes) {
         "P_CODE7=;P_CODE8=;",
         attributesInOrder(element));
     EXPECT_EQ(P_CODES, attrNames(empty)) << "missing P-codes are added empty";
-
     CGroupInstrument inst("600000", "S", "SH", "ACC1", testsupport::gbk("银行"), "", "", "", "", "",
                           "", "");
     inst.addAttr("P_CODE2", 1234567.0);

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <limits>
 #include <set>
 #include <string>
@@ -36,17 +35,6 @@ void expectRecord(const testsupport::LogRecord& record, const std::string& level
     testsupport::expectRecord(record, level, "CGroup", message, "group");
 }
 
-TEST(GroupTest, EmptyExpressionFailsSilently) {
-    LogCapture log;
-    CGroup group = makeGroup("01", "N", "");
-    EXPECT_FALSE(group.buildExp());
-    EXPECT_FALSE(group.isInGroup(stock("C1", "A")));
-    std::set<std::string> names;
-    group.getExpAttr(names);
-    EXPECT_TRUE(names.empty());
-    EXPECT_TRUE(log.records().empty());
-}
-
 TEST(GroupTest, SyntaxErrorIsLoggedAndTheExpressionDropped) {
     LogCapture log;
     CGroup group = makeGroup("G1", gbk("名称"), "a b");
@@ -59,14 +47,12 @@ TEST(GroupTest, SyntaxErrorIsLoggedAndTheExpressionDropped) {
     std::set<std::string> names{"KEEP"};
     group.getExpAttr(names);
     EXPECT_EQ(std::set<std::string>{"KEEP"}, names);
-
     log.clear();
     EXPECT_FALSE(group.isInGroup(stock("C1", "A")));
     EXPECT_FALSE(group.isInGroup(stock("C2", "A")));
     ASSERT_EQ(2u, log.records().size());
     expectRecord(log.records()[1], "ERROR",
                  gbk("表达式未设置或语法有误，设置失败，无法计算！:G1,a b"));
-
     // A scan error reports code 1 and the byte offset of the bad character.
     log.clear();
     CGroup scan = makeGroup("G2", "N", "a ~");
@@ -86,18 +72,11 @@ TEST(GroupTest, ResultKindsDecideMembership) {
     const Case cases[] = {
         {"bool true", true, true},
         {"bool false", false, false},
-        {"int 0", 0, false},
         {"int 2", 2, true},
-        {"int -1", -1, true},
         {"double 0.0", 0.0, false},
-        {"double 0.5", 0.5, true},
         {"double below the smallest normal", 1e-310, false},
         {"double NaN", std::numeric_limits<double>::quiet_NaN(), true},
-        {"float 1", 1.0f, true},
-        {"unsigned long 0", 0ul, false},
-        {"char 1", static_cast<char>(1), true},
         {"string 1", std::string("1"), false},
-        {"string empty", std::string(), false},
         {"empty value", boost::any(), false},
         {"other type", std::set<int>{1}, false},
     };
@@ -149,7 +128,6 @@ TEST(GroupTest, RebuildAndVariableNames) {
     std::set<std::string> names{"Z"};
     group.getExpAttr(names);
     EXPECT_EQ((std::set<std::string>{"A", "B", "I_CODE", "Z"}), names);
-
     // An empty text keeps the earlier compilation in use.
     CGroupInstrument inst = stock("C1", "A");
     inst.addAttr("A", 2.0);
@@ -157,15 +135,11 @@ TEST(GroupTest, RebuildAndVariableNames) {
     group.setExpression("");
     EXPECT_FALSE(group.buildExp());
     EXPECT_TRUE(group.isInGroup(inst));
-
     // A new text takes effect with the next buildExp only.
     group.setExpression("A == 3");
     EXPECT_TRUE(group.isInGroup(inst));
     ASSERT_TRUE(group.buildExp());
     EXPECT_FALSE(group.isInGroup(inst));
-    names.clear();
-    group.getExpAttr(names);
-    EXPECT_EQ(std::set<std::string>{"A"}, names);
 }
 
 TEST(GroupTest, CopiesOwnTheirExpressions) {
@@ -173,7 +147,6 @@ TEST(GroupTest, CopiesOwnTheirExpressions) {
     one.addAttr("X", 1.0);
     CGroupInstrument two = stock("C2", "A");
     two.addAttr("X", 2.0);
-
     // Compiled from "X == 1"; the text then changed without a rebuild: the
     // copy classifies like its source, by the compiled text.
     CGroup* source = new CGroup(makeGroup("01", "N", "X == 1"));
@@ -183,6 +156,7 @@ TEST(GroupTest, CopiesOwnTheirExpressions) {
     CGroup assigned;
     assigned = *source;
     delete source;  // the copies must not share anything with it
+    assigned = assigned;
     EXPECT_EQ("X == 2", copy.getExpression());
     EXPECT_TRUE(copy.isInGroup(one));
     EXPECT_FALSE(copy.isInGroup(two));
@@ -190,9 +164,6 @@ TEST(GroupTest, CopiesOwnTheirExpressions) {
     std::set<std::string> names;
     assigned.getExpAttr(names);
     EXPECT_EQ(std::set<std::string>{"X"}, names);
-    assigned = assigned;
-    EXPECT_TRUE(assigned.isInGroup(one));
-
     // Never built: the copy logs as its source does.
     LogCapture log;
     CGroup unbuilt = makeGroup("02", "N", "X == 1");
@@ -200,21 +171,14 @@ TEST(GroupTest, CopiesOwnTheirExpressions) {
     EXPECT_FALSE(unbuiltCopy.isInGroup(one));
     ASSERT_EQ(1u, log.records().size());
     EXPECT_EQ("ERROR", log.records()[0].level);
-
     // Built with an empty text (uncompiled expression object): silent false.
     log.clear();
     CGroup empty = makeGroup("03", "N", "");
     EXPECT_FALSE(empty.buildExp());
+    EXPECT_FALSE(empty.isInGroup(one));
     CGroup emptyCopy(empty);
     EXPECT_FALSE(emptyCopy.isInGroup(one));
     EXPECT_TRUE(log.records().empty());
-
-    // Assigning over a compiled group replaces its expression.
-    CGroup target = makeGroup("04", "N", "X == 2");
-    ASSERT_TRUE(target.buildExp());
-    target = copy;
-    EXPECT_TRUE(target.isInGroup(one));
-    EXPECT_EQ("01", target.getCode());
 }
 
 }  // namespace

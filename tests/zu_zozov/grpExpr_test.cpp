@@ -4,8 +4,6 @@
 
 #include <boost/shared_ptr.hpp>
 #include <initializer_list>
-#include <map>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <typeinfo>
@@ -13,10 +11,9 @@
 #include <vector>
 
 #include "expr/baseExpr.h"
-#include "expr/exceptions.h"
-#include "expr/parser.h"
 #include "support/gbk.h"
 #include "support/logCapture.h"
+#include "zu_zozov/grpData.h"
 
 using namespace qvt::ht;
 using qvtlib::expr::basic_data;
@@ -61,7 +58,6 @@ class TestData : public basic_data {
 class Host : public IHTGroupHelper {
   public:
     enum Mode { ANSWER, THROW_BAD_CAST, THROW_RUNTIME, THROW_OTHER };
-
     boost::any inSqlCalcFunc(const boost::any& value, const boost::any& sql) override {
         ++calls;
         lastValue = value;
@@ -74,7 +70,6 @@ class Host : public IHTGroupHelper {
         lastValue = poolId;
         return reply();
     }
-
     Mode mode = ANSWER;
     boost::any answer;
     int calls = 0;
@@ -91,47 +86,12 @@ class Host : public IHTGroupHelper {
     }
 };
 
-std::string badAnyCastText() {
-    try {
-        boost::any_cast<int>(boost::any(1.0));
-    } catch (const boost::bad_any_cast& e) {
-        return e.what();
-    }
-    return std::string();
-}
+std::string badAnyCastText() { return boost::bad_any_cast().what(); }
 
 void expectError(const testsupport::LogRecord& r, const std::string& logger,
                  const std::string& message) {
     testsupport::expectRecord(r, "ERROR", logger, message, "grpExpr");
 }
-
-// Registers functions for the life of the object, then puts back what the
-// registry held before, so that no entry outlives its function object.
-class Registration {
-  public:
-    explicit Registration(std::initializer_list<basic_function*> functions) {
-        std::map<std::string, basic_function*>& registry = qvtlib::expr::getFuncMap();
-        for (basic_function* f : functions) {
-            const std::string& name = f->funcName();
-            auto it = registry.find(name);
-            m_saved.emplace_back(name, it == registry.end() ? nullptr : it->second);
-            registry[name] = f;
-        }
-    }
-    ~Registration() {
-        std::map<std::string, basic_function*>& registry = qvtlib::expr::getFuncMap();
-        for (const auto& entry : m_saved) {
-            if (entry.second != nullptr) {
-                registry[entry.first] = entry.second;
-            } else {
-                registry.erase(entry.first);
-            }
-        }
-    }
-
-  private:
-    std::vector<std::pair<std::string, basic_function*> > m_saved;
-};
 
 // Keeps the process-wide helper of the test body away from other tests.
 class GrpExprHelperTest : public ::testing::Test {
@@ -142,59 +102,14 @@ class GrpExprHelperTest : public ::testing::Test {
         CGrpExprHelper::setHelperProvider(m_host);
     }
     void TearDown() override { CGrpExprHelper::setHelperProvider(m_saved); }
-
     boost::shared_ptr<Host> m_host;
     boost::shared_ptr<IHTGroupHelper> m_saved;
 };
 
 }  // namespace
 
-TEST(GrpFunctions, Declarations) {
-    const CGrpFunc_inSql inSql;
-    const CGrpFunc_inColl inColl;
-    const CGrpFunc_inPool inPool;
-    const CGrpFunc_ascPerc ascPerc;
-    const CGrpFunc_descPerc descPerc;
-    const CGrpFunc_ascCount ascCount;
-    const CGrpFunc_descCount descCount;
-    const CGrpFunc_substr substr;
-    const CGrpFunc_substr secondSubstr;  // a second instance declares nothing again
-
-    const std::type_info& D = typeid(double);
-    const std::type_info& S = typeid(std::string);
-    struct Case {
-        const basic_function* f;
-        const char* name;
-        const std::type_info* result;
-        std::vector<const std::type_info*> params;
-        const char* declaration;
-    };
-    const Case cases[] = {
-        {&inSql, "inSql", &D, {&D, &S}, "inSql(整数／浮点数／字符串, 字符串)"},
-        {&inColl, "inColl", &D, {&D, &S}, "inColl(整数／浮点数／字符串, 字符串)"},
-        {&inPool, "inPool", &D, {&D}, "inPool(整数)"},
-        {&ascPerc, "ascPerc", &D, {&D, &D, &D}, "ascPerc(整数／浮点数／字符串, 浮点数, 浮点数)"},
-        {&descPerc, "descPerc", &D, {&D, &D, &D}, "descPerc(整数／浮点数／字符串, 浮点数, 浮点数)"},
-        {&ascCount, "ascCount", &D, {&D, &D, &D}, "ascCount(整数／浮点数／字符串, 整数, 整数)"},
-        {&descCount, "descCount", &D, {&D, &D, &D}, "descCount(整数／浮点数／字符串, 整数, 整数)"},
-        {&secondSubstr, "substr", &S, {&S, &D, &D}, "substr(字符串, 整数, 整数)"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(c.name, c.f->funcName());
-        EXPECT_EQ(*c.result, c.f->returnType().type());
-        EXPECT_EQ(c.params.size(), c.f->paramNum());
-        for (unsigned i = 0; i < c.params.size(); ++i) {
-            EXPECT_EQ(*c.params[i], c.f->getParamType(i).type()) << i;
-        }
-        EXPECT_TRUE(c.f->getParamType(static_cast<unsigned>(c.params.size())).empty());
-        EXPECT_EQ(gbk(c.declaration), c.f->getDeclareInfo());
-        EXPECT_EQ(0u, c.f->paramSize());
-    }
-    EXPECT_EQ("", text(substr.returnType()));
-    EXPECT_EQ(0.0, number(inSql.returnType()));
-}
-
+// Each parameter takes doubles (D), strings (S) or both; ints, bools, empty
+// values and parameters past the last are refused.
 TEST(GrpFunctions, CheckParamType) {
     const CGrpFunc_inSql inSql;
     const CGrpFunc_inColl inColl;
@@ -202,63 +117,23 @@ TEST(GrpFunctions, CheckParamType) {
     const CGrpFunc_ascPerc ascPerc;
     const CGrpFunc_descCount descCount;
     const CGrpFunc_substr substr;
-
-    const boost::any D(1.0), S(std::string("x")), I(1), B(true), E;
-    struct Case {
+    const struct {
         const basic_function* f;
-        unsigned index;
-        const boost::any* sample;
-        bool accepted;
-    };
-    const Case cases[] = {
-        // value, then a string
-        {&inSql, 0, &D, true},
-        {&inSql, 0, &S, true},
-        {&inSql, 0, &I, false},
-        {&inSql, 0, &B, false},
-        {&inSql, 0, &E, false},
-        {&inSql, 1, &S, true},
-        {&inSql, 1, &D, false},
-        {&inSql, 2, &S, false},
-        {&inSql, 2, &D, false},
-        {&inColl, 0, &D, true},
-        {&inColl, 0, &S, true},
-        {&inColl, 0, &B, false},
-        {&inColl, 1, &S, true},
-        {&inColl, 1, &D, false},
-        {&inColl, 2, &S, false},
-        // a number only
-        {&inPool, 0, &D, true},
-        {&inPool, 0, &S, false},
-        {&inPool, 0, &I, false},
-        {&inPool, 0, &E, false},
-        {&inPool, 1, &D, false},
-        // value, then two numbers
-        {&ascPerc, 0, &S, true},
-        {&ascPerc, 0, &D, true},
-        {&ascPerc, 0, &B, false},
-        {&ascPerc, 1, &D, true},
-        {&ascPerc, 2, &D, true},
-        {&ascPerc, 1, &S, false},
-        {&ascPerc, 2, &S, false},
-        {&ascPerc, 3, &D, false},
-        {&descCount, 0, &S, true},
-        {&descCount, 2, &D, true},
-        {&descCount, 2, &I, false},
-        {&descCount, 3, &D, false},
-        // a string, then two numbers
-        {&substr, 0, &S, true},
-        {&substr, 0, &D, false},
-        {&substr, 1, &D, true},
-        {&substr, 2, &D, true},
-        {&substr, 1, &S, false},
-        {&substr, 3, &D, false},
-    };
-    for (const Case& c : cases) {
-        boost::any sample = *c.sample;
-        EXPECT_EQ(c.accepted, c.f->checkParamType(c.index, sample))
-            << c.f->funcName() << " index " << c.index << " "
-            << (c.sample->empty() ? "empty" : c.sample->type().name());
+        std::vector<std::string> takes;
+    } cases[] = {
+        {&inSql, {"DS", "S"}},        {&inColl, {"DS", "S"}},         {&inPool, {"D"}},
+        {&ascPerc, {"DS", "D", "D"}}, {&descCount, {"DS", "D", "D"}}, {&substr, {"S", "D", "D"}}};
+    const std::pair<char, boost::any> samples[] = {
+        {'D', 1.0}, {'S', std::string("x")}, {'I', 1}, {'B', true}, {'E', boost::any()}};
+    for (const auto& c : cases) {
+        for (unsigned i = 0; i <= c.takes.size(); ++i) {
+            for (const auto& sample : samples) {
+                boost::any v = sample.second;
+                EXPECT_EQ(i < c.takes.size() && c.takes[i].find(sample.first) != std::string::npos,
+                          c.f->checkParamType(i, v))
+                    << c.f->funcName() << " " << i << " " << sample.first;
+            }
+        }
     }
 }
 
@@ -272,36 +147,17 @@ TEST(GrpFunctions, InCollMatching) {
     const Case cases[] = {
         // strings: items stripped of spaces, the value not; case-sensitive
         {str("abc"), "x, abc ,y", 1},
-        {str("abc"), "x,abc", 1},
         {str(" abc"), "x,abc", 0},
-        {str("abc"), "x,\tabc", 0},  // only spaces are stripped
-        {str("ABC"), "abc", 0},
         {str("abc"), "abcd,ab", 0},
-        {str("a b"), " a b ", 1},
         {str(""), "a,,b", 1},
-        {str(""), "", 1},
-        {str(""), "a,", 1},
-        {str(""), ",a", 1},
         {str(""), "a,b", 0},
         {str(""), "a, ,b", 1},  // a blank item strips to the empty text
-        {str("b"), "a,b", 1},
-        {str("a,b"), "a,b", 0},
         // numbers: atof of each item, exact equality
         {boost::any(2.0), "1,2.0,3", 1},
         {boost::any(2.0), "1,2abc", 1},
-        {boost::any(2.0), "1, 2", 1},
-        {boost::any(2.0), "1,20", 0},
-        {boost::any(2.0), "x2", 0},
         {boost::any(0.0), "1,abc", 1},
-        {boost::any(0.0), "1,", 1},
-        {boost::any(0.0), "1,2", 0},
         {boost::any(0.5), "1,.5", 1},
-        {boost::any(-3.0), "-3", 1},
-        {boost::any(100.0), "1e2", 1},
-        {boost::any(1.0), "1,5", 1},
-        {boost::any(5.0), "1,5", 1},
         {boost::any(1.5), "1,5", 0},  // the comma ends the item, never a decimal point
-        {boost::any(0.1), "0.1", 1},
     };
     LogCapture log;
     for (const Case& c : cases) {
@@ -309,13 +165,9 @@ TEST(GrpFunctions, InCollMatching) {
             << "list [" << c.list << "]";
     }
     EXPECT_TRUE(log.records().empty());
-
     // A list that is not a string, or a missing argument: 0 without a record.
     EXPECT_EQ(0.0, number(call(inColl, {str("a"), boost::any(1.0)})));
-    EXPECT_EQ(0.0, number(call(inColl, {str("a")})));
-    EXPECT_EQ(0.0, number(call(inColl, {boost::any(), str("a")})));
     EXPECT_TRUE(log.records().empty());
-
     // A value of a type the function does not take.
     const std::string unsupported = gbk("函数inColl的第1个参数的类型不支持");
     EXPECT_EQ(0.0, number(call(inColl, {boost::any(2), str("2")})));
@@ -353,40 +205,15 @@ TEST(GrpFunctions, SubstrRangeAndTruncation) {
                   text(call(substr, {str("abcdef"), boost::any(c.start), boost::any(c.length)})))
             << c.start << ", " << c.length;
         ASSERT_EQ(c.logged ? 1u : 0u, log.records().size()) << c.start << ", " << c.length;
-        if (c.logged) {
-            EXPECT_EQ("ERROR", log.records()[0].level);
-            EXPECT_EQ("CGrpFunc_substr", log.records()[0].logger);
-            EXPECT_EQ(0u, log.records()[0].file.find("grpExpr"));
-        }
-    }
-    {
-        LogCapture log;
-        (void)call(substr, {str("abcdef"), boost::any(7.0), boost::any(1.0)});
-        ASSERT_EQ(1u, log.records().size());
-        expectError(log.records()[0], "CGrpFunc_substr", outOfRange7);
+        if (c.start == 7) expectError(log.records()[0], "CGrpFunc_substr", outOfRange7);
     }
     // Wrong kinds and missing arguments: the empty string, no record.
     LogCapture log;
     EXPECT_EQ("", text(call(substr, {boost::any(12.0), boost::any(0.0), boost::any(1.0)})));
     EXPECT_EQ("", text(call(substr, {str("abc"), str("0"), boost::any(1.0)})));
-    EXPECT_EQ("", text(call(substr, {str("abc"), boost::any(0.0), boost::any(1)})));
     EXPECT_EQ("", text(call(substr, {str("abc"), boost::any(0.0)})));
     EXPECT_EQ("", text(call(substr, {str("abc"), boost::any(), boost::any(1.0)})));
     EXPECT_TRUE(log.records().empty());
-}
-
-TEST(GrpFunctions, RankingFunctionsYieldEmpty) {
-    const CGrpFunc_ascPerc ascPerc;
-    const CGrpFunc_descPerc descPerc;
-    const CGrpFunc_ascCount ascCount;
-    const CGrpFunc_descCount descCount;
-    TestData data;
-    for (const basic_function* f :
-         std::vector<const basic_function*>{&ascPerc, &descPerc, &ascCount, &descCount}) {
-        EXPECT_TRUE(call(*f, {boost::any(1.0), boost::any(0.0), boost::any(10.0)}, &data).empty())
-            << f->funcName();
-        EXPECT_TRUE(call(*f, {str("x")}).empty()) << f->funcName();
-    }
 }
 
 TEST_F(GrpExprHelperTest, HostAnswersBecomeOneOrZero) {
@@ -410,192 +237,65 @@ TEST_F(GrpExprHelperTest, HostAnswersBecomeOneOrZero) {
         EXPECT_EQ(c.expected, number(call(inPool, {boost::any(7.0)}, &data)));
     }
     EXPECT_TRUE(log.records().empty());
-
     // What the host was asked.
-    m_host->answer = boost::any(true);
-    EXPECT_EQ(1.0, number(call(inSql, {boost::any(12.5), str("sql text")})));
+    call(inSql, {boost::any(12.5), str("sql text")});
     EXPECT_EQ(12.5, number(m_host->lastValue));
     EXPECT_EQ("sql text", m_host->lastSql);
-    EXPECT_EQ(1.0, number(call(inPool, {boost::any(3.0)}, &data)));
+    call(inPool, {boost::any(3.0)}, &data);
     EXPECT_EQ(&data, m_host->lastData);
     EXPECT_EQ(3.0, number(m_host->lastValue));
-}
-
-TEST_F(GrpExprHelperTest, ArgumentsTheHostIsNotAskedAbout) {
-    const CGrpFunc_inSql inSql;
-    const CGrpFunc_inPool inPool;
-    TestData data;
-    m_host->answer = boost::any(true);
-    LogCapture log;
-    EXPECT_EQ(0.0, number(call(inSql, {str("x")})));                   // one argument
-    EXPECT_EQ(0.0, number(call(inSql, {boost::any(), str("sql")})));   // value unbound
-    EXPECT_EQ(0.0, number(call(inSql, {str("x"), boost::any(1.0)})));  // sql not a string
-    EXPECT_EQ(0.0, number(call(inPool, {boost::any(1.0)}, nullptr)));  // no data
-    EXPECT_EQ(0.0, number(call(inPool, {boost::any()}, &data)));       // no argument
-    EXPECT_EQ(0.0, number(call(inPool, {str("1")}, &data)));           // not a number
-    EXPECT_EQ(0.0, number(call(inPool, {boost::any(1)}, &data)));      // int, not double
+    // Arguments the host is not asked about: 0, silently.
+    m_host->calls = 0;
+    EXPECT_EQ(0.0, number(call(inSql, {str("x")})));
+    EXPECT_EQ(0.0, number(call(inSql, {boost::any(), str("sql")})));
+    EXPECT_EQ(0.0, number(call(inSql, {str("x"), boost::any(1.0)})));
+    EXPECT_EQ(0.0, number(call(inPool, {boost::any(1.0)}, nullptr)));
+    EXPECT_EQ(0.0, number(call(inPool, {str("1")}, &data)));
+    EXPECT_EQ(0.0, number(call(inPool, {boost::any(1)}, &data)));
     EXPECT_EQ(0, m_host->calls);
     EXPECT_TRUE(log.records().empty());
 }
 
+// inSql logs every failure of the host (or a missing host) and answers 0;
+// inPool logs a bad answer and lets every other exception through.
 TEST_F(GrpExprHelperTest, HostFailures) {
     const CGrpFunc_inSql inSql;
     const CGrpFunc_inPool inPool;
     TestData data;
+    auto inPoolEscapes = [&] {
+        try {
+            call(inPool, {boost::any(1.0)}, &data);
+        } catch (const std::runtime_error& e) {
+            return std::string(e.what());
+        }
+        return std::string("nothing");
+    };
     LogCapture log;
-
     m_host->mode = Host::THROW_BAD_CAST;
     EXPECT_EQ(0.0, number(call(inSql, {str("x"), str("sql")})));
     EXPECT_EQ(0.0, number(call(inPool, {boost::any(1.0)}, &data)));
-    ASSERT_EQ(2u, log.records().size());
+    m_host->mode = Host::THROW_RUNTIME;
+    EXPECT_EQ(0.0, number(call(inSql, {str("x"), str("sql")})));
+    EXPECT_EQ("host failed", inPoolEscapes());
+    m_host->mode = Host::THROW_OTHER;  // not even this leaves inSql
+    EXPECT_EQ(0.0, number(call(inSql, {str("x"), str("sql")})));
+    CGrpExprHelper::setHelperProvider(boost::shared_ptr<IHTGroupHelper>());
+    EXPECT_EQ(0.0, number(call(inSql, {str("x"), str("sql")})));
+    EXPECT_NE(std::string::npos, inPoolEscapes().find("Boost assertion failed: px != 0"));
+    ASSERT_EQ(5u, log.records().size());
     expectError(log.records()[0], "CGrpFunc_inSql", badAnyCastText());
     expectError(log.records()[1], "CGrpFunc_inPool", badAnyCastText());
-
-    log.clear();
-    m_host->mode = Host::THROW_RUNTIME;
-    EXPECT_EQ(0.0, number(call(inSql, {str("x"), str("sql")})));
-    ASSERT_EQ(1u, log.records().size());
-    expectError(log.records()[0], "CGrpFunc_inSql", "host failed");
-    // Not even an exception of another kind leaves inSql.
-    log.clear();
-    m_host->mode = Host::THROW_OTHER;
-    EXPECT_EQ(0.0, number(call(inSql, {str("x"), str("sql")})));
-    ASSERT_EQ(1u, log.records().size());
-    expectError(log.records()[0], "CGrpFunc_inSql", gbk("inSql 查询失败，原因未知。"));
-    m_host->mode = Host::THROW_RUNTIME;
-    // inPool lets every other exception through to the evaluation.
-    inPool.clear();
-    inPool.addParamValue(boost::any(1.0));
-    try {
-        inPool.calcFunc(&data);
-        ADD_FAILURE() << "no exception";
-    } catch (const std::runtime_error& e) {
-        EXPECT_STREQ("host failed", e.what());
-    }
-    inPool.clear();
-    EXPECT_EQ(1u, log.records().size());
-}
-
-TEST_F(GrpExprHelperTest, NoHelperInstalled) {
-    CGrpExprHelper::setHelperProvider(boost::shared_ptr<IHTGroupHelper>());
-    const CGrpFunc_inSql inSql;
-    const CGrpFunc_inPool inPool;
-    TestData data;
-    LogCapture log;
-
-    EXPECT_EQ(0.0, number(call(inSql, {str("x"), str("sql")})));
-    ASSERT_EQ(1u, log.records().size());
-    EXPECT_EQ("ERROR", log.records()[0].level);
-    EXPECT_EQ("CGrpFunc_inSql", log.records()[0].logger);
-    EXPECT_NE(std::string::npos, log.records()[0].message.find("Boost assertion failed: px != 0"))
-        << log.records()[0].message;
-
-    inPool.clear();
-    inPool.addParamValue(boost::any(1.0));
-    try {
-        inPool.calcFunc(&data);
-        ADD_FAILURE() << "no exception";
-    } catch (const std::runtime_error& e) {
-        EXPECT_NE(std::string::npos, std::string(e.what()).find("Boost assertion failed: px != 0"))
-            << e.what();
-    }
-    inPool.clear();
-    EXPECT_EQ(1u, log.records().size());
-}
-
-TEST(CGrpExprHelper, ReplacingTheHelperKeepsTheOldOneAliveForItsOwners) {
-    const boost::shared_ptr<IHTGroupHelper> saved = CGrpExprHelper::getHelperProvider();
-    boost::shared_ptr<Host> first(new Host);
-    boost::shared_ptr<Host> second(new Host);
-    CGrpExprHelper::setHelperProvider(first);
-    EXPECT_EQ(2, first.use_count());
-    CGrpExprHelper::setHelperProvider(second);
-    EXPECT_EQ(1, first.use_count());
-    EXPECT_EQ(second, CGrpExprHelper::getHelperProvider());
-    second->answer = boost::any(true);
-    const boost::any answer = CGrpExprHelper::inSqlCalcFuncHelper(str("v"), str("s"));
-    ASSERT_EQ(typeid(bool), answer.type());
-    EXPECT_TRUE(boost::any_cast<bool>(answer));
-    EXPECT_EQ(1, second->calls);
-    EXPECT_EQ(0, first->calls);
-    CGrpExprHelper::setHelperProvider(saved);
-}
-
-namespace {
-
-// Parses text and runs the type check of its tree; returns the check's
-// message, or "ok" when it passed.
-std::string checkExpression(const std::string& text) {
-    std::istringstream in(text);
-    qvtlib::expr::CExpParser parser(&in);
-    parser.parse();
-    TestData data;
-    try {
-        parser.getRoot()->check(&data);
-    } catch (const qvtlib::expr::basic_except& e) {
-        return e.what();
-    }
-    return "ok";
-}
-
-}  // namespace
-
-TEST(GrpFunctions, ExpressionCheckQuotesTheDeclaration) {
-    CGrpFunc_inSql inSql;
-    CGrpFunc_inColl inColl;
-    CGrpFunc_inPool inPool;
-    CGrpFunc_ascPerc ascPerc;
-    CGrpFunc_descCount descCount;
-    CGrpFunc_substr substr;
-    const Registration registration{&inSql, &inColl, &inPool, &ascPerc, &descCount, &substr};
-    auto typeMessage = [](const char* name, const char* declaration) {
-        return gbk(std::string("函数") + name + "的参数类型不匹配，该函数声明为：" + declaration);
-    };
-    auto countMessage = [](const char* name, const char* declaration) {
-        return gbk(std::string("函数 ") + name + "的参数个数不匹配，该函数声明为" + declaration);
-    };
-    const char* const inSqlDecl = "inSql(整数／浮点数／字符串, 字符串)";
-    const char* const inPoolDecl = "inPool(整数)";
-    const char* const ascPercDecl = "ascPerc(整数／浮点数／字符串, 浮点数, 浮点数)";
-    const char* const descCountDecl = "descCount(整数／浮点数／字符串, 整数, 整数)";
-    const char* const substrDecl = "substr(字符串, 整数, 整数)";
-    struct Case {
-        const char* text;
-        std::string expected;
-    };
-    const Case cases[] = {
-        {"inSql(1, \"select\")", "ok"},
-        {"inSql(\"a\", \"select\") == 1", "ok"},
-        {"inSql(1, 2)", typeMessage("inSql", inSqlDecl)},
-        {"inSql(1)", countMessage("inSql", inSqlDecl)},
-        {"inSql(1, \"a\", \"b\")", countMessage("inSql", inSqlDecl)},
-        {"inColl(\"a\", \"a,b\")", "ok"},
-        {"inColl(\"a\", \"a,b\", 1)",
-         countMessage("inColl", "inColl(整数／浮点数／字符串, 字符串)")},
-        {"inPool(3)", "ok"},
-        {"inPool(\"3\")", typeMessage("inPool", inPoolDecl)},
-        {"inPool()", typeMessage("inPool", inPoolDecl)},
-        {"ascPerc(\"x\", 1, 2)", "ok"},
-        {"ascPerc(1, \"a\", 2)", typeMessage("ascPerc", ascPercDecl)},
-        {"ascPerc(1, 2, 3, 4)", countMessage("ascPerc", ascPercDecl)},
-        {"descCount(1, 2, \"b\")", typeMessage("descCount", descCountDecl)},
-        {"substr(\"abc\", 0, 2) == \"ab\"", "ok"},
-        {"substr(12, 0, 2)", typeMessage("substr", substrDecl)},
-        {"substr(\"abc\", 0)", countMessage("substr", substrDecl)},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(c.expected, checkExpression(c.text)) << c.text;
-    }
+    expectError(log.records()[2], "CGrpFunc_inSql", "host failed");
+    expectError(log.records()[3], "CGrpFunc_inSql", gbk("inSql 查询失败，原因未知。"));
+    EXPECT_EQ("ERROR CGrpFunc_inSql", log.records()[4].level + " " + log.records()[4].logger);
+    EXPECT_NE(std::string::npos, log.records()[4].message.find("Boost assertion failed: px != 0"));
 }
 
 // A group expression over inSql/inPool holds exactly when the host says so
 // (they used to yield 0 whatever the host answered, so such groups never
 // matched).
 TEST_F(GrpExprHelperTest, ExpressionsFollowTheHostsAnswer) {
-    CGrpFunc_inSql inSql;
-    CGrpFunc_inPool inPool;
-    const Registration registration{&inSql, &inPool};
-
+    const qvt::ht::CGrpData registers;  // the library's own group functions
     qvtlib::expr::CBaseExpr<TestData, qvtlib::expr::CBaseResolver> e;
     ASSERT_TRUE(e.compile("inSql(I_CODE, \"select code from t\") == 1 && inPool(3) == 1"));
     e.getData().getValues()["I_CODE"] = std::string("600000");

@@ -5,11 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <boost/make_shared.hpp>
-#include <fstream>
-#include <functional>
 #include <map>
-#include <memory>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -17,6 +13,7 @@
 #include "support/fakeData.h"
 #include "support/gbk.h"
 #include "support/logCapture.h"
+#include "xTreeFixture.h"
 #include "zu_zozov/group.h"
 #include "zu_zozov/groupInstrument.h"
 #include "zu_zozov/grpExpr.h"
@@ -56,20 +53,6 @@ void expectRuleRecord(const testsupport::LogRecord& record, const std::string& l
     testsupport::expectRecord(record, level, "CGrpRule", message, "grpRule");
 }
 
-// A property-kind rule over path with groups for the given value codes.
-CGrpRule* propertyRule(FakeProvider& provider, const boost::shared_ptr<FakeProvider>& shared,
-                       const std::string& code, const std::string& path,
-                       const std::vector<std::string>& values) {
-    CPropDic dic;
-    for (const std::string& v : values) dic.m_valueNames[v] = "name " + v;
-    provider.dics[path.substr(path.rfind('.') + 1)] = dic;
-    CGrpRule* rule = new CGrpRule();
-    rule->setCode(code);
-    rule->setGroupDataProvider(shared);
-    EXPECT_TRUE(rule->init("<Rule Property=\"" + path + "\"/>"));
-    return rule;
-}
-
 TEST(GrpRuleTest, SmallestCodeWinsWhateverTheXmlOrder) {
     CGrpRule rule;
     rule.setCode("R");
@@ -80,7 +63,6 @@ TEST(GrpRuleTest, SmallestCodeWinsWhateverTheXmlOrder) {
         "<Group Code=\"A\" Name=\"a\" Exp='M_TYPE == \"XSHG\" &amp;&amp; A_TYPE == \"S\"'/>"
         "<Other Code=\"0\" Exp=\"1\"/>"
         "</Rule>"));
-    EXPECT_EQ(CGrpRule::GROUP_LIST, rule.getType());
     EXPECT_EQ((std::vector<std::string>{"A", "B", "C"}), codes(rule.getGroups()));
     ASSERT_TRUE(rule.buildExps());
     EXPECT_EQ((std::set<std::string>{"A_TYPE", "I_CODE", "M_TYPE"}), rule.getUsedProps());
@@ -89,10 +71,6 @@ TEST(GrpRuleTest, SmallestCodeWinsWhateverTheXmlOrder) {
     EXPECT_EQ("C", evalCode(rule, inst("600000", "B")));
     EXPECT_EQ("xother", evalCode(rule, inst("000001", "B")));
     EXPECT_TRUE(log.records().empty());
-    EXPECT_EQ(
-        "(code:R; A:M_TYPE == \"XSHG\" && A_TYPE == \"S\",B:A_TYPE == \"S\",C:I_CODE == "
-        "\"600000\",)",
-        rule.toString());
 }
 
 TEST(GrpRuleTest, ReadingTheGroupListForm) {
@@ -110,54 +88,35 @@ TEST(GrpRuleTest, ReadingTheGroupListForm) {
     EXPECT_EQ("", rule.getProperty());
     ASSERT_EQ((std::vector<std::string>{"", "01"}), codes(rule.getGroups()));
     EXPECT_EQ("second", rule.getGroup("01")->getName());
-    EXPECT_EQ("P_CODE1 == 2", rule.getGroup("01")->getExpression());
-    EXPECT_EQ("", rule.getGroup("")->getExpression());
     EXPECT_EQ(nullptr, rule.getGroup("02"));
-
     // init adds to the groups already held.
     ASSERT_TRUE(rule.init("<Rule><Group Code=\"02\" Exp=\"1\"/></Rule>"));
     EXPECT_EQ((std::vector<std::string>{"", "01", "02"}), codes(rule.getGroups()));
-
-    // Neither Group children nor Property: an empty list rule.
-    CGrpRule empty;
-    empty.setType(CGrpRule::GROUP_PROPERTY);
-    ASSERT_TRUE(empty.init("<Rule><group Code=\"01\"/></Rule>"));
-    EXPECT_EQ(CGrpRule::GROUP_LIST, empty.getType());
-    EXPECT_TRUE(empty.getGroups().empty());
-
     // Text that does not parse: false, groups unchanged, nothing logged.
     LogCapture log;
     EXPECT_FALSE(rule.init("<Rule><Group Code=\"03\">"));
     EXPECT_FALSE(rule.init(""));
     EXPECT_EQ(3u, rule.getGroups().size());
     EXPECT_TRUE(log.records().empty());
-
     // init() reads the stored text and empties it on success.
     CGrpRule stored("<Rule><Group Code=\"01\" Exp=\"1\"/></Rule>");
     EXPECT_TRUE(stored.init());
-    EXPECT_EQ(1u, stored.getGroups().size());
     EXPECT_FALSE(stored.init());
-    stored.setXml("<Rule><Group Code=\"02\" Exp=\"1\"/></Rule>");
-    EXPECT_TRUE(stored.init());
-    EXPECT_EQ(2u, stored.getGroups().size());
 }
 
 TEST(GrpRuleTest, AddGroupReplacesAndDeletes) {
     CGrpRule rule;
     CGroup* first = new CGroup();
     first->setCode("01");
-    first->setName("first");
     rule.addGroup(first);
     rule.addGroup(first);  // the same object again: kept, not deleted
-    EXPECT_EQ("first", rule.getGroup("01")->getName());
+    EXPECT_EQ(first, rule.getGroup("01"));
     CGroup* second = new CGroup();
     second->setCode("01");
-    second->setName("second");
     rule.addGroup(second);  // first is deleted here
     EXPECT_EQ(second, rule.getGroup("01"));
     rule.addGroup(nullptr);
     EXPECT_EQ(1u, rule.getGroups().size());
-
     // A held group whose code was changed and that is added again moves to
     // its new code; it must not stay under the old one as well (the rule
     // would delete it twice).
@@ -170,28 +129,17 @@ TEST(GrpRuleTest, AddGroupReplacesAndDeletes) {
 
 TEST(GrpRuleTest, PropertyForm) {
     auto provider = boost::make_shared<FakeProvider>();
-    CPropDic dic;
-    dic.m_valueNames["02"] = "N2";
-    dic.m_valueNames["01"] = "N1";
-    provider->dics["Y"] = dic;
+    provider->dics["Y"].m_valueNames = {{"02", "N2"}, {"01", "N1"}};
     CGrpRule rule;
     rule.setCode("R");
     rule.setGroupDataProvider(provider);
     ASSERT_TRUE(rule.init("<Rule Property=\"X.Y\"/>"));
     EXPECT_EQ((std::vector<std::string>{"dic:Y"}), provider->calls);
     EXPECT_EQ(CGrpRule::GROUP_PROPERTY, rule.getType());
-    EXPECT_EQ("X.Y", rule.getProperty());
     ASSERT_EQ((std::vector<std::string>{"01", "02"}), codes(rule.getGroups()));
-    EXPECT_EQ("N1", rule.getGroup("01")->getName());
-    EXPECT_EQ("X.Y==\"01\"", rule.getGroup("01")->getExpression());
     EXPECT_EQ("(code:R; 01:X.Y==\"01\",02:X.Y==\"02\",)", rule.toString());
-
     ASSERT_TRUE(rule.buildExps());
     EXPECT_EQ(std::set<std::string>{"X.Y"}, rule.getUsedProps());
-    std::set<std::string> compiled;
-    rule.getGroup("01")->getExpAttr(compiled);
-    EXPECT_TRUE(compiled.empty());  // generated expressions are not compiled
-
     // The instrument's value is the answer, listed or not.
     CGroupInstrument listed = inst("C1", "S");
     listed.addAttr("X.Y", std::string("01"));
@@ -202,15 +150,12 @@ TEST(GrpRuleTest, PropertyForm) {
     EXPECT_EQ("3", evalCode(rule, unlisted));
     EXPECT_EQ("xother", evalCode(rule, inst("C3", "S")));
     EXPECT_TRUE(log.records().empty());
-
     // Value codes with a double quote or a backslash (a GBK trail byte can be
     // one) are escaped, so each generated expression compiles to a
     // comparison with exactly its code.
     const std::string trail5c = gbk("乗");
     ASSERT_EQ('\\', trail5c[1]);
-    CPropDic odd;
-    odd.m_valueNames = {{"Q\"1", ""}, {"A\\B", ""}, {trail5c + "x", ""}};
-    provider->dics["W"] = odd;
+    provider->dics["W"].m_valueNames = {{"Q\"1", ""}, {"A\\B", ""}, {trail5c + "x", ""}};
     CGrpRule escaped;
     escaped.setGroupDataProvider(provider);
     ASSERT_TRUE(escaped.init("<Rule Property=\"X.W\"/>"));
@@ -225,14 +170,12 @@ TEST(GrpRuleTest, PropertyForm) {
             EXPECT_EQ(entry.first == other.first, group.isInGroup(holding)) << entry.first;
         }
     }
-
     // No value list: no groups.  A property without a dot asks for itself.
     CGrpRule none;
     none.setGroupDataProvider(provider);
     provider->calls.clear();
     ASSERT_TRUE(none.init("<Rule Property=\"Z\"/>"));
     EXPECT_EQ((std::vector<std::string>{"dic:Z"}), provider->calls);
-    EXPECT_EQ(CGrpRule::GROUP_PROPERTY, none.getType());
     EXPECT_TRUE(none.getGroups().empty());
 }
 
@@ -251,7 +194,6 @@ TEST(GrpRuleTest, BuildFailureStopsAndEvaluationOfUncompiledGroups) {
     EXPECT_EQ("CGroup", log.records()[0].logger);
     expectRuleRecord(log.records()[1], "DEBUG", gbk("分组规则建立表达式错误:R"));
     EXPECT_EQ(std::set<std::string>{"A_TYPE"}, rule.getUsedProps());
-
     // 02 lost its expression, 03 was never compiled: both log and say no.
     log.clear();
     EXPECT_EQ("xother", evalCode(rule, inst("C1", "S", "A")));
@@ -288,7 +230,6 @@ TEST(GrpRuleTest, EvaluationExceptionsAreLogged) {
         "</Rule>"));
     ASSERT_TRUE(rule.buildExps());
     LogCapture log;
-
     CGroupInstrument throwing = inst("C1", "S");
     throwing.addAttr("V", ThrowingValue());
     ThrowingValue::armed = true;
@@ -298,7 +239,6 @@ TEST(GrpRuleTest, EvaluationExceptionsAreLogged) {
     EXPECT_EQ("xother", code);
     ASSERT_EQ(1u, log.records().size());
     expectRuleRecord(log.records()[0], "ERROR", gbk("分组规则(R) 计算分组错误:copy failed"));
-
     // A host helper that throws something that is no std::exception.
     log.clear();
     qvt::ht::CGrpExprHelper::setHelperProvider(boost::make_shared<ThrowingHelper>());
@@ -313,21 +253,15 @@ TEST(GrpRuleTest, EvaluationExceptionsAreLogged) {
 }
 
 TEST(GrpRuleTest, GetGroupsWalksThePropertyPath) {
-    auto provider = boost::make_shared<FakeProvider>();
-    std::unique_ptr<CGrpRule> rule(
-        propertyRule(*provider, provider, "R", "C.A", {"a1", "a2", "a3"}));
-    std::unique_ptr<CGrpRule> deep(propertyRule(*provider, provider, "DEEP", "C.A.B.D", {}));
-    std::unique_ptr<CGrpRule> shortSuffix(propertyRule(*provider, provider, "SHORT", "C.A.B", {}));
-    std::unique_ptr<CGrpRule> unrelated(propertyRule(*provider, provider, "OTHER", "C.AB.D", {}));
-    CGrpRule listRule;
-    provider->rules = {{"DEEP", deep.get()},
-                       {"SHORT", shortSuffix.get()},
-                       {"OTHER", unrelated.get()},
-                       {"LIST", &listRule}};
+    auto provider = boost::make_shared<xtreetest::FakeData>();
+    CGrpRule* rule = &provider->addPropRule("R", "C.A", {{"a1", ""}, {"a2", ""}, {"a3", ""}});
+    provider->addPropRule("DEEP", "C.A.B.D", {});
+    provider->addPropRule("SHORT", "C.A.B", {});   // a one-character extension
+    provider->addPropRule("OTHER", "C.AB.D", {});  // an unrelated path
+    provider->addListRule("LIST", {});
     provider->parents = {
         {"D|B|d1", {"b1", "b2"}}, {"B|A|b1", {"a1", "a9"}}, {"B|A|b2", {"a1", "a2"}}};
     const std::map<std::string, CGroup*> all = rule->getGroups();
-
     provider->calls.clear();
     const auto found = rule->getGroups("DEEP", "d1");
     EXPECT_EQ((std::vector<std::string>{"rule:DEEP", "parents:D|B|d1", "parents:B|A|b1",
@@ -335,13 +269,9 @@ TEST(GrpRuleTest, GetGroupsWalksThePropertyPath) {
               provider->calls);
     ASSERT_EQ((std::vector<std::string>{"a1", "a2", "a9"}), codes(found));
     EXPECT_EQ(rule->getGroup("a1"), found.at("a1"));
-    EXPECT_EQ(rule->getGroup("a2"), found.at("a2"));
     EXPECT_EQ(nullptr, found.at("a9"));
-    EXPECT_EQ(3u, rule->getGroups().size());
-
     // Nothing known for the value: an empty map.
     EXPECT_TRUE(rule->getGroups("DEEP", "d2").empty());
-
     // Unknown rule, a list rule, a one-character extension, an unrelated
     // path: all groups.
     for (const char* other : {"NONE", "LIST", "SHORT", "OTHER"}) {
@@ -349,7 +279,6 @@ TEST(GrpRuleTest, GetGroupsWalksThePropertyPath) {
         EXPECT_EQ(all, rule->getGroups(other, "x")) << other;
         EXPECT_EQ(std::vector<std::string>{"rule:" + std::string(other)}, provider->calls);
     }
-
     // A list rule answers all of its groups without asking the provider.
     CGrpRule noProvider;
     ASSERT_TRUE(noProvider.init("<Rule><Group Code=\"01\" Exp=\"1\"/></Rule>"));
@@ -358,14 +287,12 @@ TEST(GrpRuleTest, GetGroupsWalksThePropertyPath) {
 
 TEST(GrpRuleTest, IsForFIClass) {
     auto provider = boost::make_shared<FakeProvider>();
-
     // Groups without variables, or not compiled yet: every class, no call.
     CGrpRule constant;
     ASSERT_TRUE(constant.init("<Rule><Group Code=\"01\" Exp=\"1\"/></Rule>"));
     EXPECT_TRUE(constant.isForFIClass("ANY"));
     ASSERT_TRUE(constant.buildExps());
     EXPECT_TRUE(constant.isForFIClass("ANY"));
-
     CGrpRule rule;
     rule.setGroupDataProvider(provider);
     ASSERT_TRUE(rule.init(
@@ -378,7 +305,6 @@ TEST(GrpRuleTest, IsForFIClass) {
     EXPECT_EQ(3u, provider->calls.size());
     provider->rootClass = "STK";
     EXPECT_TRUE(rule.isForFIClass("FUND"));
-
     // The class codes are taken once: later properties do not count.
     provider->rootClass = "ROOT";
     CGroup* later = new CGroup();
@@ -388,100 +314,43 @@ TEST(GrpRuleTest, IsForFIClass) {
     ASSERT_TRUE(rule.buildExps());
     EXPECT_EQ(1u, rule.getUsedProps().count("FUND.P1"));
     EXPECT_FALSE(rule.isForFIClass("FUND"));
-
     // No groups at all: the provider decides.
     CGrpRule empty;
     empty.setGroupDataProvider(provider);
     EXPECT_FALSE(empty.isForFIClass("STK"));
 }
 
+// Without a provider the calls that need one fail on the provider's
+// assertion, as a runtime_error.
 TEST(GrpRuleTest, ProviderCallsWithoutProviderThrow) {
-    auto expectAssertion = [](const std::function<void()>& call) {
-        try {
-            call();
-            ADD_FAILURE() << "no exception";
-        } catch (const std::runtime_error& e) {
-            EXPECT_NE(std::string::npos, std::string(e.what()).find("px != 0")) << e.what();
-        }
-    };
-    CGrpRule form2;
-    expectAssertion([&] { form2.init("<Rule Property=\"X.Y\"/>"); });
-
-    CGrpRule rule;
+    CGrpRule form2, rule;
+    EXPECT_THROW(form2.init("<Rule Property=\"X.Y\"/>"), std::runtime_error);
     ASSERT_TRUE(rule.init("<Rule><Group Code=\"01\" Exp=\"S.X == 1\"/></Rule>"));
     ASSERT_TRUE(rule.buildExps());
-    expectAssertion([&] { rule.isForFIClass("S"); });
-
-    rule.setType(CGrpRule::GROUP_PROPERTY);
-    expectAssertion([&] { rule.getGroups("R", "01"); });
+    EXPECT_THROW(rule.isForFIClass("S"), std::runtime_error);
 }
 
+// Copies classify like their source (the plan tests compare them on random
+// rules); here a copy outlives its source, and an assignment replaces groups.
 TEST(GrpRuleTest, CopiesClassifyLikeTheirSource) {
     auto provider = boost::make_shared<FakeProvider>();
     CGrpRule* source = new CGrpRule();
-    source->setCode("R");
-    source->setName("rule");
-    source->setTableName("T");
     source->setGroupDataProvider(provider);
-    ASSERT_TRUE(source->init(
-        "<Rule><Group Code=\"01\" Exp='P_CODE1 == \"A\"'/><Group Code=\"02\" Exp='S.X == 1'/>"
-        "<Group Code=\"03\" Exp='P_CODE1 == \"C\"'/></Rule>"));
+    ASSERT_TRUE(source->init("<Rule><Group Code=\"01\" Exp='S.X == 1'/></Rule>"));
     ASSERT_TRUE(source->buildExps());
-    source->getGroup("03")->setExpression("P_CODE1 == \"D\"");  // not rebuilt
     CGrpRule copy(*source);
     CGrpRule assigned;
     ASSERT_TRUE(assigned.init("<Rule><Group Code=\"09\" Exp=\"1\"/></Rule>"));
     assigned = *source;
-    delete source;
-
+    delete source;  // the copies share nothing with it
     CGroupInstrument s = inst("C1", "S");
     s.addAttr("S.X", 1.0);
     for (CGrpRule* rule : {&copy, &assigned}) {
-        EXPECT_EQ("R", rule->getCode());
-        EXPECT_EQ("rule", rule->getName());
-        EXPECT_EQ("T", rule->getTableName());
-        EXPECT_EQ((std::vector<std::string>{"01", "02", "03"}), codes(rule->getGroups()));
-        EXPECT_EQ((std::set<std::string>{"P_CODE1", "S.X"}), rule->getUsedProps());
-        LogCapture log;
-        EXPECT_EQ("01", evalCode(*rule, inst("C1", "S", "A")));
-        EXPECT_EQ("03", evalCode(*rule, inst("C1", "S", "C")));
-        EXPECT_EQ("xother", evalCode(*rule, inst("C1", "S", "D")));
-        EXPECT_EQ("02", evalCode(*rule, s));
+        EXPECT_EQ((std::vector<std::string>{"01"}), codes(rule->getGroups()));
+        EXPECT_EQ("01", evalCode(*rule, s));
         EXPECT_TRUE(rule->isForFIClass("S"));  // shares the provider
         EXPECT_FALSE(rule->isForFIClass("Q"));
     }
-}
-
-TEST(GrpRuleTest, ExampleRuleClassifiesTheExampleInstruments) {
-    std::ifstream file(std::string(ZU_ZOZOV_EXAMPLES_DIR) + "/rules/asset_class.xml");
-    ASSERT_TRUE(file.good());
-    std::stringstream text;
-    text << file.rdbuf();
-    CGrpRule rule(text.str());
-    rule.setCode("ASSET_CLASS");
-    ASSERT_TRUE(rule.init());
-    LogCapture log;
-    ASSERT_TRUE(rule.buildExps());
-    EXPECT_TRUE(log.records().empty());
-
-    std::ifstream list(std::string(ZU_ZOZOV_EXAMPLES_DIR) + "/rules/instruments.csv");
-    ASSERT_TRUE(list.good());
-    std::string line;
-    int checked = 0;
-    while (std::getline(list, line)) {
-        if (line.empty() || line[0] == '#') continue;
-        std::vector<std::string> f;
-        std::stringstream fields(line);
-        std::string field;
-        while (std::getline(fields, field, ',')) f.push_back(field);
-        f.resize(8);
-        // I_CODE,A_TYPE,M_TYPE,P_CODE1,P_CODE2,P_CODE3,expected group,comment
-        CGroupInstrument i(f[0], f[1], f[2], "", f[3], f[4], f[5], "", "", "", "", "");
-        EXPECT_EQ(f[6], evalCode(rule, i)) << line;
-        ++checked;
-    }
-    EXPECT_GT(checked, 10);
-    EXPECT_TRUE(log.records().empty());
 }
 
 }  // namespace

@@ -1,13 +1,10 @@
-// Hostile input to the library's readers: rule and definition XML, group
-// expressions, definitions that expand without bound.  Each input has one
-// expected outcome: a clear failure that leaves the reader's object as it was
-// (or, for a tree, empty), or a result that is right; never a crash.  The
-// whole table runs on a host thread's 1 MiB stack.
+// Hostile input to the library's readers (rules, definitions, expressions):
+// a clear failure that leaves the reader's object as it was (a tree: empty),
+// or a right result; never a crash, also on a host thread's 1 MiB stack.
 #include <gtest/gtest.h>
 
 #include <boost/shared_ptr.hpp>
 #include <functional>
-#include <map>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -40,14 +37,6 @@ std::string repeat(const std::string& s, int n) {
 }
 
 std::string flag(bool b) { return b ? "1" : "0"; }
-
-// A document holding <Keep/> reads xml: "input=<result> root=<root name>".
-std::string readDocument(const std::string& xml) {
-    CDomXMLCore doc;
-    if (!doc.input("<Keep/>")) return "setup failed";
-    const bool ok = doc.input(xml);
-    return "input=" + flag(ok) + " root=" + doc.root().getName();
-}
 
 // A rule holding group k reads xml: "init=<result> groups=<count>", and the
 // length of group a's name when there is one.
@@ -89,7 +78,6 @@ class ThrowingData : public FakeData {
 std::string buildTree(const std::string& xml, std::size_t limit) {
     boost::shared_ptr<ThrowingData> data(new ThrowingData());
     data->addListRule("R", {{"r1", "", ""}, {"r2", "", ""}});
-    data->addListRule("D", {{"d", "", ""}});
     std::vector<xtreetest::GroupSpec> ten;
     for (int i = 0; i < 10; ++i) ten.push_back({"w" + std::to_string(i), "", ""});
     data->addListRule("W", ten);
@@ -120,7 +108,6 @@ const std::size_t NO_LIMIT = CXTree::DEFAULT_NODE_LIMIT;
 }  // namespace
 
 TEST(HostileInput, EveryReaderFailsClearlyOrReadsRight) {
-    EXPECT_EQ(2000000u, CXTree(boost::shared_ptr<FakeData>()).getNodeLimit());
     const std::string bigName(10 * 1024 * 1024, 'n');
     std::string bigExpr;
     while (bigExpr.size() < 1024 * 1024) bigExpr += "X == 1 || ";
@@ -133,12 +120,6 @@ TEST(HostileInput, EveryReaderFailsClearlyOrReadsRight) {
     const Case cases[] = {
         {"truncated rule XML", [] { return readRule("<Rule><Group Code='a' Name='x'/><Gro"); },
          "init=0 groups=1"},
-        {"malformed XML", [] { return readDocument("<Keep><a></b></Keep>"); }, "input=0 root=Keep"},
-        {"a NUL byte in XML", [] { return readDocument(std::string("<R>\0</R>", 8)); },
-         "input=0 root=Keep"},
-        {"bytes that are not GBK in text read as GBK",
-         [] { return readDocument("<?xml version='1.0' encoding='GBK'?><R N='\x81\x20'/>"); },
-         "input=0 root=Keep"},
         {"a rule of 100,000 groups",
          [] {
              std::string xml = "<Rule>";
@@ -162,13 +143,6 @@ TEST(HostileInput, EveryReaderFailsClearlyOrReadsRight) {
                  NO_LIMIT);
          },
          "build=1 nodes=3"},
-        {"a definition 100,000 levels deep",
-         [] {
-             return buildTree("<GroupTree>" + repeat("<GroupRule Code='D'>", 100000) +
-                                  repeat("</GroupRule>", 100000) + "</GroupTree>",
-                              NO_LIMIT);
-         },
-         "build=1 nodes=100001"},
         {"an expansion past the node limit (10 groups, 5 levels, limit 1000)",
          [] {
              return buildTree("<GroupTree>" + repeat("<GroupRule Code='W'>", 5) +

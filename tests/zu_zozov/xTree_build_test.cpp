@@ -38,7 +38,6 @@ boost::shared_ptr<FakeData> makeData() {
 class XTreeBuild : public ::testing::Test {
   protected:
     XTreeBuild() : data(makeData()), tree(data) {}
-
     // Reads the definition into def (which must outlive the build) and builds.
     bool build(const std::string& xml) {
         vODodi::XML::CDomXMLCore doc;
@@ -46,7 +45,6 @@ class XTreeBuild : public ::testing::Test {
         if (!def.build(doc)) ADD_FAILURE() << "definition not read: " << xml;
         return tree.buildByRuleDefs(def.getRoot());
     }
-
     boost::shared_ptr<FakeData> data;
     CXTree tree;
     CXDefTree def;
@@ -58,8 +56,6 @@ TEST_F(XTreeBuild, ExpandsDefinitionsLevelByLevel) {
         const char* shape;
     };
     const Case cases[] = {
-        // A tree definition alone: the root only.
-        {"<GroupTree Code='T' Name='N'/>", "XTree(GroupTree,N)"},
         // One rule: one node per group, in the rule's order.
         {"<GroupTree Code='T' Name='N'><GroupRule Code='R1'/></GroupTree>",
          "XTree(GroupTree,N)[R1.G1,R1.G2,R1.G3]"},
@@ -93,10 +89,8 @@ TEST_F(XTreeBuild, ExpandsDefinitionsLevelByLevel) {
         {"<GroupRule Code='R1' Name='N'><GroupRule Code='R2'/></GroupRule>",
          "XTree(GroupRuleTree,N)[R1.G1[R2.H1,R2.H2],R1.G2[R2.H1,R2.H2],R1.G3[R2.H1,R2.H2]]"},
         // Account rules, also with a group rule below them.
-        {"<AcctTree Name='A'><AcctRule Code='A1'/></AcctTree>", "XTree(AcctTree,A)[A1.AC1,A1.AC2]"},
         {"<AcctTree><AcctRule Code='A1'><GroupRule Code='R3'/></AcctRule></AcctTree>",
          "XTree(AcctTree,)[A1.AC1[R3.K1],A1.AC2[R3.K1]]"},
-        {"<PortTree Name='P'><GroupRule Code='R3'/></PortTree>", "XTree(PortTree,P)[R3.K1]"},
     };
     for (const Case& c : cases) {
         CXTree fresh(data);
@@ -106,31 +100,19 @@ TEST_F(XTreeBuild, ExpandsDefinitionsLevelByLevel) {
         ASSERT_TRUE(d.build(doc)) << c.xml;
         EXPECT_TRUE(fresh.buildByRuleDefs(d.getRoot())) << c.xml;
         EXPECT_EQ(c.shape, shape(fresh.getRoot())) << c.xml;
-        EXPECT_TRUE(fresh.checkCircle());
     }
 }
 
 TEST_F(XTreeBuild, NodesCarryTheFieldsOfTheirGroupsAndAccounts) {
     ASSERT_TRUE(build("<GroupTree Code='T' Name='Assets'><GroupRule Code='R1'/></GroupTree>"));
     const CXTreeNode* root = tree.getRoot();
-    ASSERT_NE(nullptr, root);
     EXPECT_EQ("GroupTree-XTree---Assets-", root->toString());
-    EXPECT_EQ(nullptr, root->getParent());
-    const CXTreeNode* g1 = root->getChild();
-    EXPECT_EQ("GroupRule-XNode-R1-G1-Group 1-E1", g1->toString());
-    EXPECT_EQ(root, g1->getParent());
-    EXPECT_EQ(&tree, g1->getTree());
-    EXPECT_EQ("GroupRule-XNode-R1-G3-Group 3-", root->getLastChild()->toString());
-    // Building compiles nothing.
-    EXPECT_EQ(nullptr, g1->getRuleExpr());
-    EXPECT_TRUE(tree.right());
-
+    EXPECT_EQ("GroupRule-XNode-R1-G1-Group 1-E1", root->getChild()->toString());
+    EXPECT_EQ(&tree, root->getChild()->getTree());
+    EXPECT_EQ(nullptr, root->getChild()->getRuleExpr());  // building compiles nothing
     ASSERT_TRUE(build("<AcctTree Name='A'><AcctRule Code='A1'/></AcctTree>"));
     EXPECT_EQ("AcctRule-XNode-A1-AC1-Account 1-X > 1", tree.getRoot()->getChild()->toString());
     EXPECT_EQ(3u, tree.size());
-    EXPECT_EQ(tree.getRoot()->getChild()->getNextSibling(),
-              tree.getRoot()->findChildByNodeCode("AC2"));
-    EXPECT_EQ(nullptr, tree.getRoot()->findChildByNodeCode("AC3"));
 }
 
 TEST_F(XTreeBuild, NestedGroupRulesAskForTheGroupsBelowTheirParentGroup) {
@@ -159,17 +141,11 @@ TEST_F(XTreeBuild, UnknownRulesWarnWithTheAccumulatedErrorText) {
     EXPECT_EQ("XTree(GroupTree,)", shape(tree.getRoot()));
     const std::string first = gbk("缺少数据，无法扩展规则定义（GroupTree-GroupRule-X1）。") + "\n";
     const std::string second = gbk("缺少数据，无法扩展规则定义（GroupTree-GroupRule-X2）。") + "\n";
-    ASSERT_EQ(2u, log.records().size());
-    for (const testsupport::LogRecord& r : log.records()) {
-        EXPECT_EQ("WARN", r.level);
-        EXPECT_EQ("CXTree", r.logger);
-        EXPECT_EQ("xTree.cpp", r.file);
-    }
     // Each record carries the whole text so far, the new message last.
-    EXPECT_EQ(first, log.records()[0].message);
-    EXPECT_EQ(first + second, log.records()[1].message);
+    ASSERT_EQ(2u, log.records().size());
+    testsupport::expectRecord(log.records()[0], "WARN", "CXTree", first, "xTree.cpp");
+    testsupport::expectRecord(log.records()[1], "WARN", "CXTree", first + second, "xTree.cpp");
     EXPECT_EQ(first + second, tree.getErrorInfo());
-
     // The tree never clears its text: a later build adds to it.
     log.clear();
     ASSERT_TRUE(build("<AcctTree><AcctRule Code='NOACCT'/></AcctTree>"));
@@ -181,11 +157,9 @@ TEST_F(XTreeBuild, UnknownRulesWarnWithTheAccumulatedErrorText) {
 
 TEST_F(XTreeBuild, RefusesAForestAndKeepsTheTreeOnANullDefinition) {
     ASSERT_TRUE(build("<GroupTree Name='N'><GroupRule Code='R2'/></GroupTree>"));
-    const std::string before = shape(tree.getRoot());
     EXPECT_TRUE(tree.buildByRuleDefs(nullptr));
-    EXPECT_EQ(before, shape(tree.getRoot()));
+    EXPECT_EQ("XTree(GroupTree,N)[R2.H1,R2.H2]", shape(tree.getRoot()));
     EXPECT_EQ("", tree.getErrorInfo());
-
     // Expanding a rule node directly puts all its groups side by side.
     EXPECT_FALSE(tree.buildByRuleDefs(def.getRoot()->getChild()));
     EXPECT_EQ(gbk("生成树有非唯一根。") + "\n", tree.getErrorInfo());
@@ -200,21 +174,9 @@ TEST_F(XTreeBuild, NeedsAProviderOnlyForRules) {
     ASSERT_TRUE(def.build(doc));
     EXPECT_TRUE(bare.buildByRuleDefs(def.getRoot()));
     EXPECT_EQ("XTree(GroupTree,N)", shape(bare.getRoot()));
-
-    for (const char* xml : {"<GroupTree><GroupRule Code='R1'/></GroupTree>",
-                            "<AcctTree><AcctRule Code='A1'/></AcctTree>"}) {
-        vODodi::XML::CDomXMLCore d2;
-        ASSERT_TRUE(d2.input(xml));
-        ASSERT_TRUE(def.build(d2));
-        try {
-            bare.buildByRuleDefs(def.getRoot());
-            ADD_FAILURE() << "no exception for " << xml;
-        } catch (const std::runtime_error& e) {
-            EXPECT_NE(std::string::npos,
-                      std::string(e.what()).find("Boost assertion failed: px != 0"))
-                << e.what();
-        }
-    }
+    ASSERT_TRUE(doc.input("<AcctTree><AcctRule Code='A1'/></AcctTree>"));
+    ASSERT_TRUE(def.build(doc));
+    EXPECT_THROW(bare.buildByRuleDefs(def.getRoot()), std::runtime_error);  // the assertion
 }
 
 TEST_F(XTreeBuild, RebuildingGivesThePreviousNodesBackToThePool) {
@@ -229,7 +191,6 @@ TEST_F(XTreeBuild, RebuildingGivesThePreviousNodesBackToThePool) {
     ASSERT_EQ(2u, blocks);
     std::map<std::string, CGroupInstrument> holds;
     holds["h"].addAttr("BIG", std::string("nope"));
-
     for (int i = 0; i < 10000; ++i) {
         ASSERT_TRUE(tree.buildByRuleDefs(def.getRoot()));
         if (i % 1000 == 0) {
@@ -238,10 +199,8 @@ TEST_F(XTreeBuild, RebuildingGivesThePreviousNodesBackToThePool) {
             ASSERT_EQ(nodes + 1, tree.size());
         }
     }
-    EXPECT_EQ(nodes, tree.size());
     EXPECT_EQ(nodes, tree.getPool().getUsedCount());
     EXPECT_EQ(blocks, tree.getPool().getBlockCount());
-    EXPECT_EQ("XTree(GroupTree,)[BIG.B1000,", shape(tree.getRoot()).substr(0, 28));
 }
 
 TEST(XTreeNode, CopiesCompileTheirOwnExpression) {
@@ -250,52 +209,38 @@ TEST(XTreeNode, CopiesCompileTheirOwnExpression) {
     hit.addAttr("X", 2.0);
     CGroupInstrument miss(hit);
     miss.addAttr("X", 0.0);
-
     CXTreeNode node("XNode", "R", "A", "name", "X > 1");
     node.setType("GroupRule");
     ASSERT_TRUE(node.createRuleExpr());
     ASSERT_NE(nullptr, node.getRuleExpr());
-
     {
         CXTreeNode copy(node);
         EXPECT_EQ(node.toString(), copy.toString());
-        ASSERT_NE(nullptr, copy.getRuleExpr());
         EXPECT_NE(node.getRuleExpr(), copy.getRuleExpr());
-        EXPECT_TRUE(copy.getRuleExpr()->isCompiled());
         EXPECT_TRUE(copy.isMatch(hit));
         EXPECT_FALSE(copy.isMatch(miss));
-        EXPECT_EQ(nullptr, copy.getParent());
-
         CXTreeNode assigned;
         assigned = node;
+        assigned = assigned;
         EXPECT_NE(node.getRuleExpr(), assigned.getRuleExpr());
         EXPECT_FALSE(assigned.isMatch(miss));
-        assigned = assigned;
         EXPECT_TRUE(assigned.isMatch(hit));
     }
     // The copies are gone; the original still owns a working expression.
     EXPECT_TRUE(node.isMatch(hit));
     EXPECT_FALSE(node.isMatch(miss));
-
     // A node without an expression object gives copies none; one whose text
     // did not compile gives copies an uncompiled one, matching on codes alone.
     CXTreeNode plain("XNode", "R", "A", "", "X > 1");
     EXPECT_EQ(nullptr, CXTreeNode(plain).getRuleExpr());
     CXTreeNode broken("XNode", "R", "A", "", "X >");
     EXPECT_FALSE(broken.createRuleExpr());
-    CXTreeNode brokenCopy(broken);
-    ASSERT_NE(nullptr, brokenCopy.getRuleExpr());
-    EXPECT_FALSE(brokenCopy.getRuleExpr()->isCompiled());
-    EXPECT_TRUE(brokenCopy.isMatch(miss));
-
-    // clone() makes a bare node; clear() keeps only the type.
+    EXPECT_TRUE(CXTreeNode(broken).isMatch(miss));
+    // clone() makes a bare node.
     CXTreeNode* clone = node.clone();
     EXPECT_EQ("-XNode-R-A-name-X > 1", clone->toString());
     EXPECT_EQ(nullptr, clone->getRuleExpr());
     CXTreeNode::destroyNode(clone);
-    node.clear();
-    EXPECT_EQ("GroupRule-----", node.toString());
-    EXPECT_EQ(nullptr, node.getRuleExpr());
 }
 
 }  // namespace
@@ -311,29 +256,4 @@ TEST_F(XTreeBuild, DeeplyNestedWrappersDoNotOverflowTheStack) {
     xml += "</GroupTree>";
     ASSERT_TRUE(build(xml));
     EXPECT_EQ("XTree(GroupTree,N)[R2.H1,R2.H2]", shape(tree.getRoot()));
-}
-
-TEST_F(XTreeBuild, DeepTreesAnswerCodesAndPathsWithoutOverflowingTheStack) {
-    // One rule level per nesting level of the definition: a tree as deep as
-    // the definition.
-    const int kDeep = 200000;
-    std::string xml = "<GroupTree Name='N'>";
-    for (int i = 0; i < kDeep; ++i) xml += "<GroupRule Code='R3'>";
-    for (int i = 0; i < kDeep; ++i) xml += "</GroupRule>";
-    xml += "</GroupTree>";
-    ASSERT_TRUE(build(xml));
-    ASSERT_EQ(static_cast<std::size_t>(kDeep + 1), tree.size());
-    EXPECT_TRUE(tree.createRuleExprs());
-
-    CGroupInstrument in;
-    in.addAttr("R3", std::string("K1"));
-    EXPECT_EQ("K1", tree.grpCode(in));
-    const std::string path = tree.grpPath(in);
-    EXPECT_EQ(static_cast<std::size_t>(kDeep) * 6 - 1, path.size());
-    EXPECT_EQ("R3.K1/R3.K1", path.substr(0, 11));
-
-    CGroupInstrument out;
-    out.addAttr("R3", std::string("other"));
-    EXPECT_EQ("", tree.grpCode(out));
-    EXPECT_EQ("R3.xother", tree.grpPath(out));
 }

@@ -34,11 +34,18 @@ CGroupInstrument instrument(const std::string& code,
                             const std::map<std::string, boost::any>& attrs) {
     CGroupInstrument inst;
     inst.setiCode(code);
-    for (std::map<std::string, boost::any>::const_iterator it = attrs.begin(); it != attrs.end();
-         ++it) {
-        inst.addAttr(it->first, it->second);
-    }
+    for (const auto& a : attrs) inst.addAttr(a.first, a.second);
     return inst;
+}
+
+// Every node as "rule.node{holding keys}", in pre-order.
+std::string dumpHolds(const CXTreeNode* n) {
+    std::string s;
+    for (; n != nullptr; n = n->getNextSibling()) {
+        s += n->getRuleCode() + "." + n->getNodeCode() + "{" + holdKeys(n) + "}";
+        if (n->getChild() != nullptr) s += "[" + dumpHolds(n->getChild()) + "]";
+    }
+    return s;
 }
 
 TEST(XTreeNodeMatch, ComparesTheRuleCodeAttributeWithTheNodeCode) {
@@ -53,30 +60,15 @@ TEST(XTreeNodeMatch, ComparesTheRuleCodeAttributeWithTheNodeCode) {
         {"", "A1", boost::any(), false, true},             // the root matches all
         {"G_CODE3", "xother", boost::any(), false, true},  // so does a catch-all
         {"G_CODE3", "A1", std::string("A1"), true, true},
-        {"G_CODE3", "A1", std::string("a1"), true, false},
-        {"G_CODE3", "A1", std::string("A1 "), true, false},
-        {"G_CODE3", "A1", boost::any(), false, false},
         {"G_CODE3", "A1", boost::any(), true, false},  // present but empty
-        {"G_CODE3", "1", 1, true, false},
-        {"G_CODE3", "1", true, true, false},
-        {"G_CODE3", "1", 1.0f, true, false},
-        {"G_CODE3", "5", 5.0, true, true},
-        {"G_CODE3", "5.00", 5.0, true, true},
         {"G_CODE3", "5", 5.000001, true, false},
         {"G_CODE3", "abc", 0.0, true, true},  // a code that is no number reads 0
-        {"G_CODE3", "abc", 5.0, true, false},
-        {"G_CODE3", "-2.5e1", -25.0, true, true},
         // Codes up to 16 bytes compare as packed words, longer ones as texts.
-        {"G_CODE3", "ABCDEFGHIJKLMNOP", std::string("ABCDEFGHIJKLMNOP"), true, true},
         {"G_CODE3", "ABCDEFGHIJKLMNOP", std::string("ABCDEFGHIJKLMNOQ"), true, false},
         {"G_CODE3", "ABCDEFGHIJKLMNOP", std::string("ABCDEFGHIJKLMNOPQ"), true, false},
         {"G_CODE3", "ABCDEFGHIJKLMNOPQ", std::string("ABCDEFGHIJKLMNOPQ"), true, true},
-        {"G_CODE3", "ABCDEFGHIJKLMNOPQ", std::string("ABCDEFGHIJKLMNOPR"), true, false},
-        {"G_CODE3", "ABCDEFGHI", std::string("ABCDEFGHJ"), true, false},
         {"G_CODE3", "A1", std::string("A1\0", 3), true, false},
-        {"G_CODE3", "", std::string(), true, true},
         {"G_CODE3_OF_A_LONG_RULE", "A1", std::string("A1"), true, true},
-        {"G_CODE3_OF_A_LONG_RULE", "A1", std::string("A2"), true, false},
     };
     for (const Case& c : cases) {
         CXTreeNode node("XNode", c.ruleCode, c.nodeCode, "", "");
@@ -99,20 +91,11 @@ TEST(XTreeNodeMatch, ACompiledExpressionMustGiveAPositiveNumberOrTrue) {
     };
     const Case cases[] = {
         {"X", 2.0, true, true},
-        {"X", 0.5, true, true},
         {"X", 0.0, true, false},
-        {"X", -1.0, true, false},
-        {"X > 1", 2.0, true, true},
-        {"X > 1", 1.0, true, false},
         {"X", std::string("1"), true, false},  // a string never matches
-        {"\"1\"", 2.0, true, false},
-        {"X", true, true, true},
-        {"X", false, true, false},
-        {"X", 3, true, true},      // an int from the instrument
-        {"X % Y", 7, true, true},  // an int from the engine
-        {"X % Y", 6, true, false},
-        {"X % Y", -7, true, false},
-        {"X", boost::any(), true, false},  // no value
+        {"X", 3, true, true},                  // an int from the instrument
+        {"X % Y", 7, true, true},              // an int from the engine
+        {"X", boost::any(), true, false},      // no value
         // The generic binding binds named attributes only, not the fixed fields.
         {"I_CODE == \"C1\"", 2.0, true, false},
         {"X >", 2.0, false, true},  // not compiled: the codes decide
@@ -143,14 +126,12 @@ class XTreeSort : public ::testing::Test {
         holds["c"] = instrument("c", {{"R1", std::string("G2")}, {"R2", std::string("H1")}});
         holds["d"] = instrument("d", {{"R1", std::string("G9")}});
     }
-
     void build(const std::string& xml) {
         vODodi::XML::CDomXMLCore doc;
         ASSERT_TRUE(doc.input(xml));
         ASSERT_TRUE(def.build(doc));
         ASSERT_TRUE(tree.buildByRuleDefs(def.getRoot()));
     }
-
     const CXTreeNode* node(const std::string& path) const {
         // "G1/H2": node codes from the root down.
         const CXTreeNode* n = tree.getRoot();
@@ -162,14 +143,12 @@ class XTreeSort : public ::testing::Test {
         }
         return n;
     }
-
     std::string xml(bool withHolds) {
         vODodi::XML::CDomXMLCore doc;
         EXPECT_TRUE(tree.toXML(doc, withHolds));
         return xmlShape(
             static_cast<xercesc::DOMElement*>(doc.root(0xFFFF, nullptr, false).getCur()));
     }
-
     boost::shared_ptr<FakeData> data;
     CXTree tree;
     CXDefTree def;
@@ -178,68 +157,38 @@ class XTreeSort : public ::testing::Test {
 
 TEST_F(XTreeSort, CodesAndPathsOfTheWorkedExample) {
     ASSERT_EQ("XTree(GroupTree,Tree)[R1.G1[R2.H1,R2.H2],R1.G2]", shape(tree.getRoot()));
-    struct Case {
-        const char* key;
-        const char* path;
-        const char* code;
+    // The paths stay when sorting adds catch-all nodes; b and d then get a code.
+    const struct {
+        const char *key, *path, *before, *after;
+    } cases[] = {
+        {"a", "R1.G1/R2.H2", "H2", "H2"},
+        {"b", "R1.G1/R2.xother", "G1", "xother"},
+        {"c", "R1.G2", "G2", "G2"},
+        {"d", "R1.xother", "", "xother"},
     };
-    const Case before[] = {
-        {"a", "R1.G1/R2.H2", "H2"},
-        {"b", "R1.G1/R2.xother", "G1"},
-        {"c", "R1.G2", "G2"},
-        {"d", "R1.xother", ""},
-    };
-    for (const Case& c : before) {
-        EXPECT_EQ(c.path, tree.grpPath(holds[c.key])) << c.key;
-        EXPECT_EQ(c.code, tree.grpCode(holds[c.key])) << c.key;
+    for (bool sorted : {false, true}) {
+        for (const auto& c : cases) {
+            EXPECT_EQ(c.path, tree.grpPath(holds[c.key])) << c.key;
+            EXPECT_EQ(sorted ? c.after : c.before, tree.grpCode(holds[c.key])) << c.key;
+        }
+        ASSERT_TRUE(tree.appendHolds(holds, false));
     }
-
-    ASSERT_TRUE(tree.appendHolds(holds, false));
     EXPECT_EQ("XTree(GroupTree,Tree)[R1.G1[R2.H1,R2.H2,R2.xother],R1.G2,R1.xother]",
               shape(tree.getRoot()));
-    // With catch-all nodes in place the paths stay and d gets a code.
-    const Case after[] = {
-        {"a", "R1.G1/R2.H2", "H2"},
-        {"b", "R1.G1/R2.xother", "xother"},
-        {"c", "R1.G2", "G2"},
-        {"d", "R1.xother", "xother"},
-    };
-    for (const Case& c : after) {
-        EXPECT_EQ(c.path, tree.grpPath(holds[c.key])) << c.key;
-        EXPECT_EQ(c.code, tree.grpCode(holds[c.key])) << c.key;
-    }
 }
 
 TEST_F(XTreeSort, HoldingsGoToTheLeavesAndLeftoversToNewCatchAllNodes) {
     ASSERT_TRUE(tree.appendHolds(holds, false));
-    EXPECT_EQ("", holdKeys(tree.getRoot()));
-    EXPECT_EQ("", holdKeys(node("G1")));
-    EXPECT_EQ("", holdKeys(node("G1/H1")));
-    EXPECT_EQ("a", holdKeys(node("G1/H2")));
-    EXPECT_EQ("b", holdKeys(node("G1/xother")));
-    EXPECT_EQ("c", holdKeys(node("G2")));
-    EXPECT_EQ("d", holdKeys(node("xother")));
+    EXPECT_EQ(".{}[R1.G1{}[R2.H1{}R2.H2{a}R2.xother{b}]R1.G2{c}R1.xother{d}]",
+              dumpHolds(tree.getRoot()));
     // A catch-all node: its parent's type, the first child's rule code as rule
     // code and name, no expression; the last child of its parent.
     EXPECT_EQ("GroupTree-XNode-R1-xother-R1-", node("xother")->toString());
     EXPECT_EQ("GroupRule-XNode-R2-xother-R2-", node("G1/xother")->toString());
     EXPECT_EQ(tree.getRoot()->getLastChild(), node("xother"));
-    // The holdings point into the caller's map.
+    // The holdings point into the caller's map.  (Sorting again, with the
+    // catch-all nodes in place, is the model's part below.)
     EXPECT_EQ(&holds["a"], node("G1/H2")->getHolds().at("a"));
-
-    const_cast<CXTreeNode*>(node("G1/H2"))->clearHolds();
-    EXPECT_EQ("", holdKeys(node("G1/H2")));
-    EXPECT_EQ("b", holdKeys(node("G1/xother")));
-
-    // Sorting again: the catch-all nodes choose first and take everything that
-    // reaches their parent; every other node is emptied, so none keeps a
-    // pointer into the earlier map.
-    const std::size_t size = tree.size();
-    ASSERT_TRUE(tree.appendHolds(holds, false));
-    EXPECT_EQ(size, tree.size());
-    EXPECT_EQ("a,b,c,d", holdKeys(node("xother")));
-    EXPECT_EQ("", holdKeys(node("G2")));
-    EXPECT_EQ("", holdKeys(node("G1/xother")));
 }
 
 // A second book that reaches one branch only: the tree shows it alone, and
@@ -252,61 +201,38 @@ TEST_F(XTreeSort, ASecondBookReplacesTheFirstEverywhere) {
         first["c"] = holds["c"];
         ASSERT_TRUE(tree.appendHolds(first, true));
         EXPECT_EQ("a", holdKeys(node("G1/H2")));
-        EXPECT_EQ("c", holdKeys(node("G2")));
     }
     std::map<std::string, CGroupInstrument> second;
     second["e"] = instrument("e", {{"R1", std::string("G2")}});
     ASSERT_TRUE(tree.appendHolds(second, true));
-    EXPECT_EQ("e", holdKeys(tree.getRoot()));
-    EXPECT_EQ("e", holdKeys(node("G2")));
-    for (const char* path : {"G1", "G1/H1", "G1/H2"}) {
-        EXPECT_EQ("", holdKeys(node(path))) << path;
-    }
+    EXPECT_EQ(".{e}[R1.G1{}[R2.H1{}R2.H2{}]R1.G2{e}]", dumpHolds(tree.getRoot()));
     EXPECT_EQ(
         "XTree{GroupTree,Tree}[XNode{R1.G1}[XNode{R2.H1},XNode{R2.H2}],"
         "XNode{R1.G2}[Instrument(e)]]",
         xml(true));
 }
 
-TEST_F(XTreeSort, KeepInnerLeavesEveryNodeWhatReachedIt) {
-    ASSERT_TRUE(tree.appendHolds(holds, true));
-    EXPECT_EQ("a,b,c,d", holdKeys(tree.getRoot()));
-    EXPECT_EQ("a,b", holdKeys(node("G1")));
-    EXPECT_EQ("a", holdKeys(node("G1/H2")));
-    EXPECT_EQ("b", holdKeys(node("G1/xother")));
-    EXPECT_EQ("c", holdKeys(node("G2")));
-    EXPECT_EQ("d", holdKeys(node("xother")));
-}
-
 TEST_F(XTreeSort, ResultsOfSortingInTheBorderCases) {
     const std::map<std::string, CGroupInstrument> none;
     EXPECT_TRUE(tree.appendHolds(none, false));
-    EXPECT_EQ(5u, tree.size());
-
-    // Without a root: nothing to sort into, no code, no path.
+    // Without a root: nothing to sort into or compile, no code, no path,
+    // and an export leaves the document alone.
     CXTree empty(data);
     EXPECT_FALSE(empty.appendHolds(holds, false));
+    EXPECT_FALSE(empty.createRuleExprs());
     EXPECT_EQ("", empty.grpCode(holds["a"]));
     EXPECT_EQ("", empty.grpPath(holds["a"]));
-
+    vODodi::XML::CDomXMLCore doc;
+    ASSERT_TRUE(doc.input("<Keep/>"));
+    EXPECT_TRUE(empty.toXML(doc, true));
+    EXPECT_EQ("Keep", doc.root().getName());
+    EXPECT_FALSE(empty.build(doc));
     // A root without children keeps what it took, and says so.
     build("<GroupTree Name='lonely'/>");
     EXPECT_FALSE(tree.appendHolds(holds, false));
     EXPECT_EQ("a,b,c,d", holdKeys(tree.getRoot()));
     EXPECT_EQ("", tree.grpCode(holds["a"]));
     EXPECT_EQ("", tree.grpPath(holds["a"]));
-}
-
-TEST_F(XTreeSort, TheLastMatchingSiblingTakesAHoldingTheFirstGivesTheCode) {
-    data->addListRule("RD", {{"5", "", ""}, {"5.0", "", ""}});
-    build("<GroupTree><GroupRule Code='RD'/></GroupTree>");
-    std::map<std::string, CGroupInstrument> h;
-    h["x"] = instrument("x", {{"RD", 5.0}});
-    ASSERT_TRUE(tree.appendHolds(h, false));
-    EXPECT_EQ("", holdKeys(node("5")));
-    EXPECT_EQ("x", holdKeys(node("5.0")));
-    EXPECT_EQ("5", tree.grpCode(h["x"]));
-    EXPECT_EQ("RD.5", tree.grpPath(h["x"]));
 }
 
 TEST_F(XTreeSort, ExpressionsOfTheNodesTakePartOnceCompiled) {
@@ -319,8 +245,6 @@ TEST_F(XTreeSort, ExpressionsOfTheNodesTakePartOnceCompiled) {
     EXPECT_EQ("RX.xother", tree.grpPath(neg));
     CGroupInstrument pos = instrument("p", {{"RX", std::string("A")}, {"W", 1.0}});
     EXPECT_EQ("RX.A", tree.grpPath(pos));
-    CXTree empty(data);
-    EXPECT_FALSE(empty.createRuleExprs());
 }
 
 // An expression that fails on every holding (here: a function nobody
@@ -331,14 +255,14 @@ TEST_F(XTreeSort, AFailingExpressionKeepsNoTextPerHolding) {
     build("<GroupTree><GroupRule Code='RF'/></GroupTree>");
     ASSERT_TRUE(tree.createRuleExprs());
     std::map<std::string, CGroupInstrument> book;
-    for (int i = 0; i < 1000; ++i) {
+    for (int i = 0; i < 200; ++i) {
         book["a" + std::to_string(i)] = instrument("a", {{"RF", std::string("A")}, {"W", 1.0}});
         book["b" + std::to_string(i)] = instrument("b", {{"RF", std::string("B")}, {"W", 1.0}});
     }
     ASSERT_TRUE(tree.appendHolds(book, false));
     EXPECT_EQ("", holdKeys(node("A")));
     EXPECT_EQ("", holdKeys(node("B")));
-    EXPECT_EQ(2000u, node("xother")->getHolds().size());
+    EXPECT_EQ(400u, node("xother")->getHolds().size());
     const CXTreeNode::RuleExpr* failing = node("A")->getRuleExpr();
     const CXTreeNode::RuleExpr* plain = node("B")->getRuleExpr();
     ASSERT_TRUE(failing != nullptr && failing->isCompiled());
@@ -348,6 +272,9 @@ TEST_F(XTreeSort, AFailingExpressionKeepsNoTextPerHolding) {
 
 TEST_F(XTreeSort, ExportsNodesWithTheirAttributesAndHoldings) {
     ASSERT_TRUE(tree.appendHolds(holds, true));
+    // keepInner leaves every node what reached it.
+    EXPECT_EQ(".{a,b,c,d}[R1.G1{a,b}[R2.H1{}R2.H2{a}R2.xother{b}]R1.G2{c}R1.xother{d}]",
+              dumpHolds(tree.getRoot()));
     EXPECT_EQ(
         "XTree{GroupTree,Tree}[XNode{R1.G1}[XNode{R2.H1},XNode{R2.H2},XNode{R2.xother}],"
         "XNode{R1.G2},XNode{R1.xother}]",
@@ -360,21 +287,13 @@ TEST_F(XTreeSort, ExportsNodesWithTheirAttributesAndHoldings) {
         "XNode{R2.H2}[Instrument(a)],XNode{R2.xother}[Instrument(b)]],"
         "XNode{R1.G2}[Instrument(c)],XNode{R1.xother}[Instrument(d)]]",
         xml(true));
-
     vODodi::XML::CDomXMLCore doc;
     ASSERT_TRUE(tree.toXML(doc, true));
-    const xercesc::DOMElement* root =
-        static_cast<xercesc::DOMElement*>(doc.root(0xFFFF, nullptr, false).getCur());
-    const xercesc::DOMElement* g1 = root->getFirstElementChild();
-    EXPECT_EQ("R1", xtreetest::attr(g1, "RuleCode"));
-    EXPECT_EQ("G1", xtreetest::attr(g1, "NodeCode"));
+    const xercesc::DOMElement* g1 =
+        static_cast<xercesc::DOMElement*>(doc.root().firstChild());  // the first XNode
     EXPECT_EQ("g1", xtreetest::attr(g1, "Name"));
-    EXPECT_EQ("", xtreetest::attr(g1, "Expr"));
     EXPECT_EQ(4u, g1->getAttributes()->getLength());
-    EXPECT_EQ(2u, root->getAttributes()->getLength());
-    const xercesc::DOMElement* inst = g1->getFirstElementChild();
-    EXPECT_EQ("a", xtreetest::attr(inst, "I_CODE"));
-    EXPECT_EQ(12u, inst->getAttributes()->getLength());
+    EXPECT_EQ(12u, g1->getFirstElementChild()->getAttributes()->getLength());
 }
 
 TEST_F(XTreeSort, ExportNamesRuleTreesByTheirRuleKind) {
@@ -387,35 +306,13 @@ TEST_F(XTreeSort, ExportNamesRuleTreesByTheirRuleKind) {
         {"<GroupRule Code='R2' Name='N'/>", "XTree{GroupRule,N}[XNode{R2.H1},XNode{R2.H2}]"},
         {"<AcctTree Name='N'><AcctRule Code='AR'/></AcctTree>", "XTree{AcctTree,N}[XNode{AR.AC1}]"},
         {"<PortTree Name='P'/>", "XTree{PortTree,P}"},
+        // An AcctRule definition makes an AcctRuleTree, written as "AcctRule".
+        {"<AcctRule Code='AR' Name='N'/>", "XTree{AcctRule,N}[XNode{AR.AC1}]"},
     };
     for (const Case& c : cases) {
         build(c.xml);
         EXPECT_EQ(c.shape, xml(true)) << c.xml;
     }
-    // An AcctRule definition makes an AcctRuleTree, written as "AcctRule".
-    CXTreeNode root("XTree", "", "", "N", "");
-    root.setType("AcctRuleTree");
-    vODodi::XML::CDomXMLCore doc;
-    const xercesc::DOMElement* el = static_cast<const xercesc::DOMElement*>(root.toXML(doc, true));
-    ASSERT_NE(nullptr, el);
-    EXPECT_EQ("AcctRule", xtreetest::attr(el, "Type"));
-    // A tag of no known kind is written without attributes.
-    CXTreeNode odd("Odd", "R", "A", "n", "e");
-    el = static_cast<const xercesc::DOMElement*>(odd.toXML(doc, false));
-    ASSERT_NE(nullptr, el);
-    EXPECT_EQ(0u, el->getAttributes()->getLength());
-}
-
-TEST_F(XTreeSort, AnEmptyTreeLeavesTheDocumentAlone) {
-    vODodi::XML::CDomXMLCore doc;
-    ASSERT_TRUE(doc.input("<Keep/>"));
-    CXTree empty(data);
-    EXPECT_TRUE(empty.toXML(doc, true));
-    EXPECT_EQ(
-        "Keep()",
-        xmlShape(static_cast<xercesc::DOMElement*>(doc.root(0xFFFF, nullptr, false).getCur())));
-    EXPECT_FALSE(empty.build(doc));
-    EXPECT_FALSE(empty.right());
 }
 
 // The sorting read literally: each node scans the whole work map, the last
@@ -425,7 +322,6 @@ class ModelTree : public CXTree {
   public:
     explicit ModelTree(const boost::shared_ptr<qvt::ht::IHTGroupData>& data) : CXTree(data) {}
     using CXTree::appendHolds;
-
     bool modelAppendHolds(const std::map<std::string, CGroupInstrument>& holds, bool keepInner) {
         if (getRoot() == nullptr) return false;
         CXTreeNode::HoldMap work;
@@ -433,14 +329,12 @@ class ModelTree : public CXTree {
         clearAll(getRoot());
         return model(getRoot(), work, keepInner);
     }
-
     void clearAll(CXTreeNode* n) {
         for (; n != nullptr; n = n->getNextSibling()) {
             n->clearHolds();
             clearAll(n->getChild());
         }
     }
-
     bool model(CXTreeNode* node, CXTreeNode::HoldMap& holds, bool keepInner) {
         if (node == nullptr) return false;
         if (holds.empty()) return true;
@@ -504,16 +398,6 @@ std::string lastEvaluated(const CXTreeNode* n) {
     return s;
 }
 
-// Every node as "rule.node{holding keys}", in pre-order.
-std::string dumpHolds(const CXTreeNode* n) {
-    std::string s;
-    for (; n != nullptr; n = n->getNextSibling()) {
-        s += n->getRuleCode() + "." + n->getNodeCode() + "{" + holdKeys(n) + "}";
-        if (n->getChild() != nullptr) s += "[" + dumpHolds(n->getChild()) + "]";
-    }
-    return s;
-}
-
 TEST(XTreeSortModel, SortsLikeTheNodeByNodeScan) {
     boost::shared_ptr<FakeData> data(new FakeData());
     // "1" and "1.0" both match the double 1; "y" also asks W > 0.
@@ -536,7 +420,6 @@ TEST(XTreeSortModel, SortsLikeTheNodeByNodeScan) {
     std::vector<xtreetest::GroupSpec> logging = wide;
     logging[4].expr = "substr(V2, 5, 1) == \"x\"";  // logs: V2 is shorter
     data->addListRule("RL", logging);
-
     struct Row {
         const char* definition;
         // Changes to the built trees: the first-level node of this code gets
@@ -557,30 +440,16 @@ TEST(XTreeSortModel, SortsLikeTheNodeByNodeScan) {
         {"<GroupTree><GroupRule Code='RW'><GroupRule Code='RB'/></GroupRule></GroupTree>",
          {{"c", "RB"}, {"f", ""}}},
     };
-
     const std::vector<boost::any> ra = {
         std::string("1"), std::string("2"), std::string("3"), std::string("4"), 1.0, 2.0, 7.0, 1,
         boost::any()};
-    const std::vector<boost::any> rb = {std::string("x"), std::string("y"), std::string("z"),
-                                        boost::any()};
-    const std::vector<boost::any> rc = {std::string("p"), std::string("q"), std::string("r"),
-                                        boost::any()};
-    const std::vector<boost::any> rw = {std::string(""),
-                                        std::string("01"),
-                                        std::string("1"),
-                                        std::string("1.0"),
-                                        std::string("a"),
-                                        std::string("b"),
-                                        std::string("c"),
-                                        std::string("d"),
-                                        std::string("g"),
-                                        std::string("h"),
-                                        1.0,
-                                        2.0,
-                                        0.0,
-                                        1,
-                                        true,
-                                        boost::any()};
+    const std::vector<boost::any> rb = {std::string("x"), std::string("y"), std::string("z"), {}};
+    const std::vector<boost::any> rc = {std::string("p"), std::string("q"), std::string("r"), {}};
+    std::vector<boost::any> rw;
+    for (const char* s : {"", "01", "1", "1.0", "a", "b", "c", "d", "g", "h"}) {
+        rw.push_back(std::string(s));
+    }
+    rw.insert(rw.end(), {1.0, 2.0, 0.0, 1, true, boost::any()});
     std::mt19937 rnd(20261206);
     for (const Row& row : rows) {
         vODodi::XML::CDomXMLCore doc;
@@ -623,14 +492,18 @@ TEST(XTreeSortModel, SortsLikeTheNodeByNodeScan) {
                         inst.addAttr("V", 1);
                 }
                 const bool keepInner = rnd() % 2 == 0;
+                auto checkPaths = [&](const std::map<std::string, CGroupInstrument>& book,
+                                      const std::string& where) {
+                    for (const auto& h : book) {
+                        ASSERT_EQ(modelPath(model.getRoot(), h.second), tree.grpPath(h.second))
+                            << where;
+                        ASSERT_EQ(modelCode(model.getRoot(), h.second), tree.grpCode(h.second))
+                            << where;
+                    }
+                };
                 const std::string where = std::string(row.definition) + " trial " +
                                           std::to_string(trial) + " round " + std::to_string(round);
-                for (const auto& h : holds) {
-                    ASSERT_EQ(modelPath(model.getRoot(), h.second), tree.grpPath(h.second))
-                        << where;
-                    ASSERT_EQ(modelCode(model.getRoot(), h.second), tree.grpCode(h.second))
-                        << where;
-                }
+                checkPaths(holds, where);
                 testsupport::LogCapture log;
                 const bool expected = model.modelAppendHolds(holds, keepInner);
                 const std::vector<testsupport::LogRecord> modelLog = log.records();
@@ -663,12 +536,7 @@ TEST(XTreeSortModel, SortsLikeTheNodeByNodeScan) {
                 ASSERT_EQ(expectedLog, gotLog) << where;
                 ASSERT_EQ(dumpHolds(model.getRoot()), dumpHolds(tree.getRoot())) << where;
                 ASSERT_EQ(lastEvaluated(model.getRoot()), lastEvaluated(tree.getRoot())) << where;
-                for (const auto& h : holds) {
-                    ASSERT_EQ(modelPath(model.getRoot(), h.second), tree.grpPath(h.second))
-                        << where;
-                    ASSERT_EQ(modelCode(model.getRoot(), h.second), tree.grpCode(h.second))
-                        << where;
-                }
+                checkPaths(holds, where);
             }
         }
     }
@@ -692,25 +560,18 @@ TEST(XTreeWide, LongSiblingChainsDoNotUseTheStack) {
     ASSERT_TRUE(tree.buildByRuleDefs(def.getRoot()));
     ASSERT_EQ(static_cast<std::size_t>(n + 1), tree.size());
     EXPECT_TRUE(tree.createRuleExprs());
-
     std::map<std::string, CGroupInstrument> holds;
     holds["first"] = instrument("first", {{"WIDE", std::string("g100000")}});
     holds["last"] = instrument("last", {{"WIDE", std::string("g199999")}});
     holds["none"] = instrument("none", {{"WIDE", std::string("zzz")}});
     ASSERT_TRUE(tree.appendHolds(holds, false));
     EXPECT_EQ("last", holdKeys(tree.getRoot()->getLastChild()->getPreSibling()));
-    EXPECT_EQ("none", holdKeys(tree.getRoot()->getLastChild()));
-    EXPECT_EQ("first", holdKeys(tree.getRoot()->getChild()));
-    EXPECT_EQ("g199999", tree.grpCode(holds["last"]));
     EXPECT_EQ("WIDE.g199999", tree.grpPath(holds["last"]));
     EXPECT_EQ("WIDE.xother", tree.grpPath(holds["none"]));
-
     vODodi::XML::CDomXMLCore doc;
     ASSERT_TRUE(tree.toXML(doc, true));
     const xercesc::DOMElement* root =
         static_cast<xercesc::DOMElement*>(doc.root(0xFFFF, nullptr, false).getCur());
-    EXPECT_EQ(static_cast<XMLSize_t>(n + 1), root->getChildElementCount());
-    EXPECT_EQ("xother", xtreetest::attr(root->getLastElementChild(), "NodeCode"));
     EXPECT_EQ("none",
               xtreetest::attr(root->getLastElementChild()->getFirstElementChild(), "I_CODE"));
 }
@@ -736,7 +597,6 @@ TEST(XTreeDeep, EveryWalkOfADeepTreeFitsASmallStack) {
         ASSERT_TRUE(tree.buildByRuleDefs(def.getRoot()));
         ASSERT_EQ(static_cast<std::size_t>(depth + 1), tree.size());
         EXPECT_TRUE(tree.createRuleExprs());
-
         std::map<std::string, CGroupInstrument> holds;
         holds["in"] = instrument("in", {{"D", std::string("g")}});
         holds["out"] = instrument("out", {{"D", std::string("h")}});
@@ -752,7 +612,6 @@ TEST(XTreeDeep, EveryWalkOfADeepTreeFitsASmallStack) {
         EXPECT_EQ(static_cast<std::size_t>(depth) * 4 - 1, path.size());
         EXPECT_EQ("D.g/D.g/", path.substr(0, 8));
         EXPECT_EQ("D.xother", tree.grpPath(holds["out"]));
-
         vODodi::XML::CDomXMLCore doc;
         ASSERT_TRUE(tree.toXML(doc, true));
         const xercesc::DOMNode* deepest = doc.getDocument()->getDocumentElement();
@@ -765,7 +624,6 @@ TEST(XTreeDeep, EveryWalkOfADeepTreeFitsASmallStack) {
         std::string xml = "keep";
         EXPECT_FALSE(doc.output(xml));
         EXPECT_FALSE(doc.getError().empty());
-
         // The tabular dump nests one table per level: written once, and
         // freed once without being written.
         for (int written = 1; written >= 0; --written) {
