@@ -46,6 +46,9 @@ TEST(Grid, EnabledTableWritesColumnsRowsAndNestedTables) {
     table<tuple>& old = c.subTable("sub");
     old.row("").setValue("v", "x");
     c.setValue("sub", "plain");
+    std::ostringstream row;  // a row written alone
+    c.write(row);
+    EXPECT_EQ("code\t\nna/me\t\nsub\tplain", row.str());
     EXPECT_TRUE(c.subTable("sub").getRows().empty());  // a fresh table
 }
 

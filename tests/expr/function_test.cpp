@@ -133,6 +133,8 @@ TEST_F(FunctionTest, CheckMessages) {
         // An empty argument list of a one-parameter function: the placeholder
         // (zero positions) fails the type check.
         {"count()", "0-0 函数count的参数类型不匹配，该函数声明为：double count(double x)"},
+        // For a function without parameters an untyped argument ends the check.
+        {"answer(nope, 1)", ""},
         {"nosuch(1)", "1-7 尚不支持该函数nosuch"},
     };
     data.set("s", std::string("text"));
@@ -164,6 +166,9 @@ TEST_F(FunctionTest, EvaluationProtocol) {
     // Empty values are skipped: the 1 arrives as the first argument.
     EXPECT_EQ(1.0, boost::any_cast<double>(calc("count(x, 1)")));
     EXPECT_EQ("d:1", seen());
+    std::string many = "count(0";  // more arguments than the call keeps inline
+    for (int i = 1; i < 20; ++i) many += ", x, " + std::to_string(i);
+    EXPECT_EQ(20.0, boost::any_cast<double>(calc(many + ")")));
     // The list is empty after the call, also when the function throws.
     EXPECT_EQ(0u, count().paramSize());
     EXPECT_THROW(calc("fail(1)"), basic_except);

@@ -59,7 +59,6 @@ TEST(Parser, TreeShapesAndErrors) {
         // After the top-level expression the rest is not read unless it is a
         // complete expression.
         {"a )", "a"},
-        {"a ) ~", "a"},
         // Errors: "error: column message" of the parser or the scanner.
         {"", "error: 1 语法错误."},
         {"a b", "error: 1 语法错误，缺少操作符。"},
