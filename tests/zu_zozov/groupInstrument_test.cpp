@@ -23,11 +23,6 @@ std::vector<std::string> attrNames(const CGroupInstrument& inst) {
 const std::vector<std::string> P_CODES = {"P_CODE1", "P_CODE2", "P_CODE3", "P_CODE4",
                                           "P_CODE5", "P_CODE6", "P_CODE7", "P_CODE8"};
 
-CGroupInstrument sample() {
-    return CGroupInstrument("600000", "S", "SH", "ACC1", "p1", "p2", "p3", "p4", "p5", "p6", "p7",
-                            "p8");
-}
-
 TEST(GroupInstrument, DefaultRecordGainsEmptyPCodesWhenKeyed) {
     CGroupInstrument inst;
     EXPECT_EQ("xother", inst.getAttributeAsString("P_CODE1"));
