@@ -10,6 +10,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "support/fakeData.h"
 #include "zu_zozov/acctRule.h"
 #include "zu_zozov/group.h"
 #include "zu_zozov/grpRule.h"
@@ -566,45 +567,20 @@ const char* treeDefinitionXml() {
            "</GroupRule></GroupRule></GroupTree>";
 }
 
-namespace {
-
-class TreeData : public qvt::ht::IHTGroupData {
-  public:
-    TreeData() {
-        for (int level = 0; level < 3; ++level) {
-            std::unique_ptr<qvt::ht::CGrpRule>& rule = m_rules[TREE_RULES[level]];
-            rule.reset(new qvt::ht::CGrpRule());
-            rule->setCode(TREE_RULES[level]);
-            for (const std::string& code : treeGroupCodes(level)) {
-                qvt::ht::CGroup* g = new qvt::ht::CGroup();
-                g->setCode(code);
-                g->setName(code);
-                g->setExpression(level == 1 ? TREE_LEVEL2_EXPR : "");
-                rule->addGroup(g);
-            }
+boost::shared_ptr<qvt::ht::IHTGroupData> makeTreeData() {
+    boost::shared_ptr<testsupport::FakeData> data(new testsupport::FakeData());
+    data->recordCalls = false;
+    for (int level = 0; level < 3; ++level) {
+        qvt::ht::CGrpRule& rule = data->ownRule(TREE_RULES[level]);
+        for (const std::string& code : treeGroupCodes(level)) {
+            qvt::ht::CGroup* g = new qvt::ht::CGroup();
+            g->setCode(code);
+            g->setName(code);
+            g->setExpression(level == 1 ? TREE_LEVEL2_EXPR : "");
+            rule.addGroup(g);
         }
     }
-    qvt::ht::CPropDic* getPropDic(const std::string&) override { return nullptr; }
-    const std::vector<std::string>* getParentPropValues(const std::string&, const std::string&,
-                                                        const std::string&) override {
-        return nullptr;
-    }
-    std::string getRootClassCode() override { return "ROOT"; }
-    qvt::ht::CGrpRule* getGrpRule(const std::string& code) override {
-        std::map<std::string, std::unique_ptr<qvt::ht::CGrpRule> >::iterator it =
-            m_rules.find(code);
-        return it == m_rules.end() ? nullptr : it->second.get();
-    }
-    qvt::ht::CAcctRule* getAcctRule(const std::string&) override { return nullptr; }
-
-  private:
-    std::map<std::string, std::unique_ptr<qvt::ht::CGrpRule> > m_rules;
-};
-
-}  // namespace
-
-boost::shared_ptr<qvt::ht::IHTGroupData> makeTreeData() {
-    return boost::shared_ptr<qvt::ht::IHTGroupData>(new TreeData());
+    return data;
 }
 
 // Leaves: 0 is G_CODE1.xother; then per asset class a (10) its G_CODE2.xother

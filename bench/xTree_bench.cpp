@@ -18,6 +18,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "support/fakeData.h"
 #include "xml/domXMLCore.h"
 #include "zu_zozov/group.h"
 #include "zu_zozov/groupInstrument.h"
@@ -38,40 +39,26 @@ std::string code(char prefix, int i) {
     return buf;
 }
 
-class BenchData : public qvt::ht::IHTGroupData {
-  public:
-    BenchData() {
-        addRule("ASSET", 'A', 10, "");
-        addRule("REGION", 'R', 20, "W > 0");
-        addRule("SECTOR", 'S', 30, "");
-    }
-    qvt::ht::CPropDic* getPropDic(const std::string&) override { return nullptr; }
-    const std::vector<std::string>* getParentPropValues(const std::string&, const std::string&,
-                                                        const std::string&) override {
-        return nullptr;
-    }
-    std::string getRootClassCode() override { return "ROOT"; }
-    qvt::ht::CGrpRule* getGrpRule(const std::string& c) override {
-        std::map<std::string, std::unique_ptr<qvt::ht::CGrpRule> >::iterator it = m_rules.find(c);
-        return it == m_rules.end() ? nullptr : it->second.get();
-    }
-    qvt::ht::CAcctRule* getAcctRule(const std::string&) override { return nullptr; }
-
-  private:
-    void addRule(const std::string& ruleCode, char prefix, int n, const std::string& expr) {
-        std::unique_ptr<qvt::ht::CGrpRule>& rule = m_rules[ruleCode];
-        rule.reset(new qvt::ht::CGrpRule());
-        rule->setCode(ruleCode);
+// The three rules of the benchmark tree, served by the shared fake provider.
+boost::shared_ptr<testsupport::FakeData> makeData() {
+    boost::shared_ptr<testsupport::FakeData> data(new testsupport::FakeData());
+    data->recordCalls = false;
+    const auto addRule = [&data](const std::string& ruleCode, char prefix, int n,
+                                 const std::string& expr) {
+        qvt::ht::CGrpRule& rule = data->ownRule(ruleCode);
         for (int i = 0; i < n; ++i) {
             qvt::ht::CGroup* g = new qvt::ht::CGroup();
             g->setCode(code(prefix, i));
             g->setName(code(prefix, i));
             g->setExpression(expr);
-            rule->addGroup(g);
+            rule.addGroup(g);
         }
-    }
-    std::map<std::string, std::unique_ptr<qvt::ht::CGrpRule> > m_rules;
-};
+    };
+    addRule("ASSET", 'A', 10, "");
+    addRule("REGION", 'R', 20, "W > 0");
+    addRule("SECTOR", 'S', 30, "");
+    return data;
+}
 
 const char* const DEFINITION =
     "<GroupTree Code='BENCH' Name='bench'>"
@@ -99,7 +86,7 @@ std::map<std::string, CGroupInstrument> makeHoldings() {
 }
 
 struct Bench {
-    Bench() : data(new BenchData()), holds(makeHoldings()) {
+    Bench() : data(makeData()), holds(makeHoldings()) {
         vODodi::XML::CDomXMLCore doc;
         doc.input(DEFINITION);
         def.build(doc);
@@ -109,7 +96,7 @@ struct Bench {
         tree.buildByRuleDefs(def.getRoot());
         tree.createRuleExprs();
     }
-    boost::shared_ptr<BenchData> data;
+    boost::shared_ptr<testsupport::FakeData> data;
     qvt::ht::CXDefTree def;
     std::map<std::string, CGroupInstrument> holds;
 };
