@@ -522,6 +522,21 @@ bool CXTree::getXRuleDefChildNode(CXTreeDefNode*& ruleDef, const CXTreeDefNode* 
     return true;
 }
 
+template <class FillShare, class FillRest>
+bool CXTree::addCatchAll(CXTreeNode* node, bool keep, FillShare fillShare, FillRest fillRest) {
+    const CXTreeNode* first = node->getChild();
+    CXTreeNode* other = createRuleNode(node->m_type, TAG_XNODE, first->m_ruleCode, detail::xother(),
+                                       first->m_ruleCode, std::string());
+    if (other == nullptr) {
+        if (!keep) fillShare(node->m_holds);
+        return false;
+    }
+    // The catch-all node matches everything: it takes the rest.
+    fillRest(other->m_holds);
+    node->appendChild(other);
+    return true;
+}
+
 CXTreeNode* CXTree::createRuleNode(const std::string& type, const std::string& tag,
                                    const std::string& ruleCode, const std::string& nodeCode,
                                    const std::string& name, const std::string& expr) {
@@ -980,15 +995,11 @@ bool CXTree::routeChain(CXTreeNode* start, HoldList& holds, bool keepInner, bool
             ++level.at;
             const CRouter::Indices& rest = c.rest[pos];
             if (rest.empty()) continue;
-            CXTreeNode* other = createRuleNode(node->m_type, TAG_XNODE, first->m_ruleCode,
-                                               detail::xother(), first->m_ruleCode, std::string());
-            if (other == nullptr) {
-                if (!keep) fill(node->m_holds, share);
+            if (!addCatchAll(
+                    node, keep, [&](CXTreeNode::HoldMap& map) { fill(map, share); },
+                    [&](CXTreeNode::HoldMap& map) { fill(map, rest); })) {
                 level.result = false;
-                continue;
             }
-            fill(other->m_holds, rest);
-            node->appendChild(other);
             continue;
         }
         level.result = true;
@@ -1095,17 +1106,11 @@ bool CXTree::sortChain(CXTreeNode* start, HoldList& holds, bool keepInner) {
             HoldList::const_iterator left = level.rest.begin();
             while (left != level.rest.end() && left->inst == nullptr) ++left;
             if (left == level.rest.end()) continue;
-            CXTreeNode* other = createRuleNode(node->m_type, TAG_XNODE, first->m_ruleCode,
-                                               detail::xother(), first->m_ruleCode, std::string());
-            if (other == nullptr) {
-                // No catch-all node to be had: the node keeps its holdings.
-                if (!keep) fillHolds(node->m_holds, share);
+            if (!addCatchAll(
+                    node, keep, [&](CXTreeNode::HoldMap& map) { fillHolds(map, share); },
+                    [&](CXTreeNode::HoldMap& map) { fillHolds(map, level.rest); })) {
                 level.result = false;
-                continue;
             }
-            // The catch-all node matches everything: it takes the rest.
-            fillHolds(other->m_holds, level.rest);
-            node->appendChild(other);
             continue;
         }
         level.result = true;

@@ -370,6 +370,12 @@ class ZU_ZOZOV_EXPORT CXTree : public qvtlib::common::CTree<CXTreeNode>,
     bool getXRuleDefChildNode(CXTreeDefNode*& ruleDef, const CXTreeDefNode* def);
     bool getRuleLimits(std::string& ruleCode, std::string& nodeCode, CXTreeNode* const parent,
                        const std::string& defTag);
+    // Hands node's leftovers (what none of its children took) to a new
+    // catch-all child, which takes them all (fillRest fills its holdings);
+    // when none can be made the node keeps its own share (fillShare), unless
+    // it keeps it anyway, and the answer is false.
+    template <class FillShare, class FillRest>
+    bool addCatchAll(CXTreeNode* node, bool keep, FillShare fillShare, FillRest fillRest);
     CXTreeNode* createRuleNode(const std::string& type, const std::string& tag,
                                const std::string& ruleCode, const std::string& nodeCode,
                                const std::string& name, const std::string& expr);
