@@ -3,6 +3,10 @@
 #ifndef ZU_ZOZOV_GROUPINSTRUMENTDETAIL_H
 #define ZU_ZOZOV_GROUPINSTRUMENTDETAIL_H
 
+#include <boost/any.hpp>
+#include <cstddef>
+#include <iterator>
+#include <map>
 #include <string>
 
 namespace qvt {
@@ -15,6 +19,79 @@ inline const std::string& xother() {
     static const std::string text("xother");
     return text;
 }
+
+// The byte-wise order of two names (that of std::string::compare), inline:
+// attribute names are short, and most differ early.
+inline int compareNames(const std::string& a, const std::string& b) {
+    const std::size_t n = a.size() < b.size() ? a.size() : b.size();
+    const char* x = a.data();
+    const char* y = b.data();
+    for (std::size_t i = 0; i < n; ++i) {
+        if (x[i] != y[i]) {
+            return static_cast<unsigned char>(x[i]) < static_cast<unsigned char>(y[i]) ? -1 : 1;
+        }
+    }
+    return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+}
+
+// Finds several attributes of one record.  The cursor walks the (sorted)
+// attribute map forward from where the last look-up ended, so names read in
+// ascending order cost about one step each, and a walk reads neighbouring
+// nodes rather than descending from the root for every name: in a large
+// book, where every record is cold, that is several cache misses fewer per
+// name.  A name that is not beyond the last entry passed starts again from
+// the first attribute; a walk that takes more than a few steps ends in a
+// tree search, so records with many attributes stay logarithmic.
+//
+// The map must not change while the cursor is in use.
+class CAttrCursor {
+  public:
+    typedef std::map<std::string, boost::any> Attrs;
+
+    explicit CAttrCursor(const Attrs& attrs)
+        : m_attrs(&attrs), m_cursor(attrs.begin()), m_floor(nullptr) {}
+
+    // The value of name, or null.
+    const boost::any* find(const std::string& name) {
+        if (m_floor != nullptr && compareNames(*m_floor, name) >= 0) {
+            m_cursor = m_attrs->begin();
+            m_floor = nullptr;
+        }
+        return findNext(name);
+    }
+
+    // find, when name is beyond every name looked up before (the caller
+    // knows its names ascend).
+    const boost::any* findNext(const std::string& name) {
+        const int MAX_STEPS = 4;
+        for (int steps = 0; m_cursor != m_attrs->end(); ++steps) {
+            const int order = compareNames(m_cursor->first, name);
+            if (order > 0) return nullptr;
+            if (order < 0 && steps == MAX_STEPS) {
+                m_cursor = m_attrs->lower_bound(name);
+                if (m_cursor == m_attrs->end() || m_cursor->first != name) {
+                    // Every entry before the cursor is below name.
+                    m_floor = m_cursor == m_attrs->begin() ? nullptr : &std::prev(m_cursor)->first;
+                    return nullptr;
+                }
+            } else if (order < 0) {
+                m_floor = &m_cursor->first;
+                ++m_cursor;
+                continue;
+            }
+            m_floor = &m_cursor->first;
+            return &(m_cursor++)->second;
+        }
+        return nullptr;
+    }
+
+  private:
+    const Attrs* m_attrs;
+    Attrs::const_iterator m_cursor;
+    // The name of the entry before the cursor (null at the first one): every
+    // entry before the cursor is at most this name.
+    const std::string* m_floor;
+};
 
 // Writes the record of a failed attribute read of getAttributeAsString.
 void logAttributeReadFailure(const std::string& name, const char* what);

@@ -6,6 +6,7 @@
 #include "expr/anyAssign.h"
 #include "expr/function.h"
 #include "zu_zozov/groupInstrument.h"
+#include "zu_zozov/groupInstrumentDetail.h"
 #include "zu_zozov/grpDataDetail.h"
 #include "zu_zozov/grpExpr.h"
 #include "zu_zozov/grpExprDetail.h"
@@ -81,38 +82,6 @@ std::string missingAttributeMessage(const std::string& name) {
     return "金融工具中缺少表达式涉及的属性(" + name + ");";
 }
 
-// Finds attributes by names given in ascending order.  The cursor walks the
-// (sorted) attribute map forward, so each look-up usually costs one
-// comparison; after a few steps without reaching the name it falls back to a
-// tree search, so instruments with many attributes stay logarithmic.
-class CAttrCursor {
-  public:
-    typedef std::map<std::string, boost::any> Attrs;
-
-    explicit CAttrCursor(const Attrs& attrs) : m_attrs(attrs), m_cursor(attrs.begin()) {}
-
-    // The value of name, or null.  REQUIRES: names ascending across calls.
-    const boost::any* find(const std::string& name) {
-        const int MAX_STEPS = 4;
-        for (int steps = 0; m_cursor != m_attrs.end(); ++steps) {
-            const int order = m_cursor->first.compare(name);
-            if (order == 0) return &(m_cursor++)->second;
-            if (order > 0) return nullptr;
-            if (steps == MAX_STEPS) {
-                m_cursor = m_attrs.lower_bound(name);
-                if (m_cursor == m_attrs.end() || m_cursor->first != name) return nullptr;
-                return &(m_cursor++)->second;
-            }
-            ++m_cursor;
-        }
-        return nullptr;
-    }
-
-  private:
-    const Attrs& m_attrs;
-    Attrs::const_iterator m_cursor;
-};
-
 }  // namespace
 
 namespace detail {
@@ -172,13 +141,13 @@ bool CGrpData::prepare(const CGroupInstrument& inst, const CGrpExpr& expr) {
 
 bool CGrpData::prepare(const CGroupInstrument& inst, const CGrpExpr& expr,
                        const CGrpBindPlan& plan) {
-    CAttrCursor attrs(inst.getAttrs());
+    detail::CAttrCursor attrs(inst.getAttrs());
     CStoreFiller filler(m_values);
     bool result = true;
     for (const CGrpBindPlan::CKey& key : plan.m_keys) {
         if (key.isVarb) {
             // A named attribute wins over a fixed field of the same name.
-            if (const boost::any* found = attrs.find(key.name)) {
+            if (const boost::any* found = attrs.findNext(key.name)) {
                 qvtlib::expr::detail::assignValue(filler.slot(key.name), *found);
                 continue;
             }

@@ -12,6 +12,7 @@
 #include "expr/keys.h"
 #include "expr/value.h"
 #include "zu_zozov/groupInstrument.h"
+#include "zu_zozov/groupInstrumentDetail.h"
 #include "zu_zozov/grpExpr.h"
 #include "zu_zozov/grpExprDetail.h"
 
@@ -867,20 +868,6 @@ bool functionsIntact(const CPlanFunctions& functions) {
 
 namespace {
 
-// The byte-wise order of two names (that of std::string::compare), inline:
-// attribute names are short, and most differ early.
-inline int compareNames(const std::string& a, const std::string& b) {
-    const std::size_t n = a.size() < b.size() ? a.size() : b.size();
-    const char* x = a.data();
-    const char* y = b.data();
-    for (std::size_t i = 0; i < n; ++i) {
-        if (x[i] != y[i]) {
-            return static_cast<unsigned char>(x[i]) < static_cast<unsigned char>(y[i]) ? -1 : 1;
-        }
-    }
-    return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
-}
-
 // The fixed field the strict binding binds under name, or null.
 inline const std::string* fixedField(const CGroupInstrument& inst, const std::string& name) {
     if (name.size() != 6) return nullptr;
@@ -916,32 +903,12 @@ void CPlanSlots::resolve(const CGroupInstrument& inst, const std::vector<std::st
     } else {
         m_values = m_inline;
     }
-    // Both lists are sorted: walk the attributes along the names, with a
-    // tree search when the walk would take long.
+    // Both lists are sorted: walk the attributes along the names.
     m_allUsable = true;
-    const CGroupInstrument::Attrs& attrs = inst.getAttrs();
-    CGroupInstrument::Attrs::const_iterator cursor = attrs.begin();
+    CAttrCursor attrs(inst.getAttrs());
     for (std::size_t k = 0; k < count; ++k) {
         const std::string& name = names[k];
-        const boost::any* found = nullptr;
-        for (int steps = 0; cursor != attrs.end(); ++steps) {
-            const int order = compareNames(cursor->first, name);
-            if (order == 0) {
-                found = &cursor->second;
-                ++cursor;
-                break;
-            }
-            if (order > 0) break;
-            if (steps == 4) {
-                cursor = attrs.lower_bound(name);
-                if (cursor != attrs.end() && cursor->first == name) {
-                    found = &cursor->second;
-                    ++cursor;
-                }
-                break;
-            }
-            ++cursor;
-        }
+        const boost::any* found = attrs.findNext(name);
         CPlanValue& slot = m_values[k];
         if (found != nullptr) {
             readAny(*found, slot);

@@ -49,6 +49,17 @@ bool isTreeType(const std::string& tag) {
            tag == CXDefTree::ACCT_RULE_TREE;
 }
 
+// Asks the memory for the cache line at p, for a read soon: a large book's
+// records and keys are cold, and a loop over holdings that knows which ones
+// come next can have their lines on the way while it works on this one.
+inline void prefetchLine(const void* p) {
+#if defined(__GNUC__)
+    __builtin_prefetch(p);
+#else
+    (void)p;
+#endif
+}
+
 // Appends n as the last child of parent, whose current last child is last
 // (null when it has none); returns n.
 CXTreeNode* appendAfter(CXTreeNode* parent, CXTreeNode* last, CXTreeNode* n) {
@@ -56,6 +67,67 @@ CXTreeNode* appendAfter(CXTreeNode* parent, CXTreeNode* last, CXTreeNode* n) {
 }
 
 }  // namespace
+
+// The instrument's attributes as one walk down the tree reads them.  The
+// attribute named like a rule code is looked up once for a run of sibling
+// nodes that share the rule code (the usual case: one rule per level),
+// rather than once per node, and read once: a text (with its key), a
+// double, or neither.  The levels' look-ups share one cursor over the
+// record's attributes, so that names read in ascending order (G_CODE1,
+// G_CODE2, ...) walk the record's map forward instead of each descending it
+// from the root.
+class CXTreeNode::CAttrLookup {
+  public:
+    explicit CAttrLookup(const CGroupInstrument& inst)
+        : m_cursor(inst.getAttrs()),
+          m_rule(nullptr),
+          m_ruleKey(),
+          m_value(nullptr),
+          m_text(nullptr),
+          m_textKey(),
+          m_num(nullptr) {}
+    // Looks up the attribute named like node's rule code, unless the last
+    // look-up was for the same name.
+    void find(const CXTreeNode& node) {
+        if (m_rule != nullptr && (m_rule == &node.m_ruleCode ||
+                                  sameCode(m_ruleKey, *m_rule, node.m_ruleKey, node.m_ruleCode))) {
+            return;
+        }
+        m_rule = &node.m_ruleCode;
+        m_ruleKey = node.m_ruleKey;
+        m_value = m_cursor.find(node.m_ruleCode);
+        m_text = m_value == nullptr ? nullptr : boost::any_cast<std::string>(m_value);
+        m_num =
+            m_value == nullptr || m_text != nullptr ? nullptr : boost::any_cast<double>(m_value);
+        if (m_text != nullptr) m_textKey = CCodeKey::of(*m_text);
+    }
+    // The attribute called name, or null.
+    const boost::any* attr(const std::string& name) { return m_cursor.find(name); }
+    const std::string* text() const { return m_text; }
+    const CCodeKey& textKey() const { return m_textKey; }
+    const double* num() const { return m_num; }
+
+  private:
+    detail::CAttrCursor m_cursor;
+    const std::string* m_rule;
+    CCodeKey m_ruleKey;
+    const boost::any* m_value;
+    const std::string* m_text;
+    CCodeKey m_textKey;
+    const double* m_num;
+};
+
+bool CXTreeNode::matchesCodes(CAttrLookup& lookup) const {
+    // The root and catch-all nodes take every instrument.
+    if (m_ruleCode.empty() || m_catchAll) return true;
+    // The attribute named like the rule code must carry the node's code.
+    lookup.find(*this);
+    if (const std::string* s = lookup.text()) {
+        return sameCode(lookup.textKey(), *s, m_codeKey, m_nodeCode);
+    }
+    if (const double* d = lookup.num()) return qvtlib::expr::doubleEqual(*d, m_nodeNum);
+    return false;
+}
 
 // ---------------------------------------------------------------------------
 // CXTreeNode
@@ -849,11 +921,12 @@ class CXTree::CRouter {
             prefetch(h);
             const CGroupInstrument* inst = m_holds[h].inst;
             if (inst == nullptr) continue;
+            CXTreeNode::CAttrLookup lookup(*inst);
             std::uint32_t chain = 0;
             std::uint32_t above = 0;   // the chain above the one in hand
             std::ptrdiff_t from = -1;  // its node that handed the holding down
             for (;;) {
-                const std::ptrdiff_t pos = choose(m_chains[chain], *inst);
+                const std::ptrdiff_t pos = choose(m_chains[chain], *inst, lookup);
                 if (pos == UNDECIDED) return false;
                 if (pos < 0) {
                     // None of the children takes it: it stays with the
@@ -888,27 +961,28 @@ class CXTree::CRouter {
     // looked up in (their record, then the first node of their attributes),
     // so that those reads overlap the work on this one.
     void prefetch(std::size_t h) const {
-#if defined(__GNUC__)
         const std::size_t AHEAD = 8;
         if (h + AHEAD < m_holds.size() && m_holds[h + AHEAD].inst != nullptr) {
-            __builtin_prefetch(m_holds[h + AHEAD].inst);
+            prefetchLine(m_holds[h + AHEAD].inst);
         }
         if (h + AHEAD / 2 < m_holds.size() && m_holds[h + AHEAD / 2].inst != nullptr) {
             const CGroupInstrument::Attrs& attrs = m_holds[h + AHEAD / 2].inst->getAttrs();
-            if (!attrs.empty()) __builtin_prefetch(&*attrs.begin());
+            if (!attrs.empty()) {
+                // The first attribute's name and value may straddle two lines.
+                const CGroupInstrument::Attrs::value_type& first = *attrs.begin();
+                prefetchLine(&first);
+                prefetchLine(reinterpret_cast<const char*>(&first) + sizeof first - 1);
+            }
         }
-#else
-        (void)h;
-#endif
     }
 
     // The position of the node of c that takes inst (the last that matches),
     // -1 for none, UNDECIDED when an expression object would have to decide.
-    static std::ptrdiff_t choose(const Chain& chain, const CGroupInstrument& inst) {
+    static std::ptrdiff_t choose(const Chain& chain, const CGroupInstrument& inst,
+                                 CXTreeNode::CAttrLookup& lookup) {
         const CXTreeNode::CChildIndex& c = chain.index;
         const std::ptrdiff_t size = static_cast<std::ptrdiff_t>(c.nodes.size());
         if (c.rule == nullptr) {
-            CXTreeNode::CAttrLookup lookup(inst);
             for (std::ptrdiff_t i = size - 1; i >= 0; --i) {
                 const CXTreeNode* n = c.nodes[i];
                 if (!n->matchesCodes(lookup)) continue;
@@ -920,7 +994,7 @@ class CXTree::CRouter {
         }
         // The nodes after the last catch-all one that hold the attribute's
         // value, from the last; else that catch-all node (or none).
-        const boost::any* value = inst.findAttr(*c.rule);
+        const boost::any* value = lookup.attr(*c.rule);
         if (value == nullptr) return c.lastAll;
         if (const std::string* s = boost::any_cast<std::string>(value)) {
             const Indices* list = c.find(*s);
@@ -959,8 +1033,13 @@ bool CXTree::routeChain(CXTreeNode* start, HoldList& holds, bool keepInner, bool
 
     const auto fill = [&holds](CXTreeNode::HoldMap& map, const CRouter::Indices& list) {
         // Lists are in key order, so every holding goes to the end of the map.
-        for (CRouter::Indices::const_iterator i = list.begin(); i != list.end(); ++i) {
-            map.emplace_hint(map.end(), *holds[*i].key, holds[*i].inst);
+        // The keys live in the caller's map, long out of cache.
+        const std::size_t AHEAD = 8;
+        const std::size_t size = list.size();
+        for (std::size_t k = 0; k < size; ++k) {
+            if (k + AHEAD < size) prefetchLine(holds[list[k + AHEAD]].key);
+            const CHold& h = holds[list[k]];
+            map.emplace_hint(map.end(), *h.key, h.inst);
         }
     };
     // sortChain's second half: from the last node of a chain to its first,
@@ -1138,17 +1217,19 @@ bool CXTree::sortChain(CXTreeNode* start, HoldList& holds, bool keepInner) {
 // Through the index: the nodes that hold the attribute's code, before the
 // first node that takes everything, then that node; exactly the nodes that
 // firstMatch would find matching codes, in the same order.
-CXTreeNode* CXTree::firstChildMatch(const CXTreeNode* parent, const CGroupInstrument& inst) {
+CXTreeNode* CXTree::firstChildMatch(const CXTreeNode* parent, const CGroupInstrument& inst,
+                                    CXTreeNode::CAttrLookup& lookup) {
     CXTreeNode* first = parent->getChild();
-    if (first == nullptr || first->getNextSibling() == nullptr) return firstMatch(first, inst);
+    if (first == nullptr || first->getNextSibling() == nullptr)
+        return firstMatch(first, inst, lookup);
     const CXTreeNode::CChildIndex& c = *parent->childIndex();
-    if (c.rule == nullptr) return firstMatch(first, inst);
-    const boost::any* value = inst.findAttr(*c.rule);
+    if (c.rule == nullptr) return firstMatch(first, inst, lookup);
+    const boost::any* value = lookup.attr(*c.rule);
     const std::string* text = value == nullptr ? nullptr : boost::any_cast<std::string>(value);
     if (value != nullptr && text == nullptr) {
         // A double compares with every code as a number; other values
         // match no code.
-        if (boost::any_cast<double>(value) != nullptr) return firstMatch(first, inst);
+        if (boost::any_cast<double>(value) != nullptr) return firstMatch(first, inst, lookup);
     } else if (text != nullptr) {
         if (const CXTreeNode::CChildIndex::Positions* list = c.find(*text)) {
             for (const std::uint32_t pos : *list) {
@@ -1160,8 +1241,8 @@ CXTreeNode* CXTree::firstChildMatch(const CXTreeNode* parent, const CGroupInstru
     return c.firstAll < 0 ? nullptr : c.nodes[static_cast<std::size_t>(c.firstAll)];
 }
 
-CXTreeNode* CXTree::firstMatch(CXTreeNode* n, const CGroupInstrument& inst) {
-    CXTreeNode::CAttrLookup lookup(inst);
+CXTreeNode* CXTree::firstMatch(CXTreeNode* n, const CGroupInstrument& inst,
+                               CXTreeNode::CAttrLookup& lookup) {
     for (; n != nullptr; n = n->getNextSibling()) {
         if (n->matchesCodes(lookup) && n->matchesExpr(inst, false)) return n;
     }
@@ -1175,7 +1256,9 @@ std::string CXTree::grpCode(const CGroupInstrument& inst) const { return grpCode
 // call stack.
 std::string CXTree::grpCode(CXTreeNode* node, const CGroupInstrument& inst) const {
     const std::string* code = nullptr;
-    for (CXTreeNode* n = firstMatch(node, inst); n != nullptr; n = firstChildMatch(n, inst)) {
+    CXTreeNode::CAttrLookup lookup(inst);
+    for (CXTreeNode* n = firstMatch(node, inst, lookup); n != nullptr;
+         n = firstChildMatch(n, inst, lookup)) {
         if (!n->m_nodeCode.empty()) code = &n->m_nodeCode;
     }
     return code == nullptr ? std::string() : *code;
@@ -1193,7 +1276,9 @@ std::string CXTree::grpPath(CXTreeNode* node, const CGroupInstrument& inst) cons
     const CXTreeNode* inlined[INLINE];
     std::vector<const CXTreeNode*> spilled;
     std::size_t depth = 0;
-    for (CXTreeNode* n = firstMatch(node, inst); n != nullptr; n = firstChildMatch(n, inst)) {
+    CXTreeNode::CAttrLookup lookup(inst);
+    for (CXTreeNode* n = firstMatch(node, inst, lookup); n != nullptr;
+         n = firstChildMatch(n, inst, lookup)) {
         if (depth < INLINE) {
             inlined[depth] = n;
         } else {

@@ -187,50 +187,9 @@ class ZU_ZOZOV_EXPORT CXTreeNode : public qvtlib::common::CNode<CXTreeNode> {
         return ka.size == kb.size && a == b;
     }
 
-    // The instrument's attribute named like a rule code, looked up once for a
-    // run of sibling nodes that share the rule code (the usual case: one rule
-    // per level), rather than once per node, and read once: a text (with its
-    // key), a double, or neither.
-    class CAttrLookup {
-      public:
-        explicit CAttrLookup(const CGroupInstrument& inst)
-            : m_inst(inst),
-              m_rule(nullptr),
-              m_ruleKey(),
-              m_value(nullptr),
-              m_text(nullptr),
-              m_textKey(),
-              m_num(nullptr) {}
-        // Looks up the attribute named like node's rule code, unless the
-        // last look-up was for the same name.
-        void find(const CXTreeNode& node) {
-            if (m_rule != nullptr &&
-                (m_rule == &node.m_ruleCode ||
-                 sameCode(m_ruleKey, *m_rule, node.m_ruleKey, node.m_ruleCode))) {
-                return;
-            }
-            m_rule = &node.m_ruleCode;
-            m_ruleKey = node.m_ruleKey;
-            m_value = m_inst.findAttr(node.m_ruleCode);
-            m_text = m_value == nullptr ? nullptr : boost::any_cast<std::string>(m_value);
-            m_num = m_value == nullptr || m_text != nullptr ? nullptr
-                                                            : boost::any_cast<double>(m_value);
-            if (m_text != nullptr) m_textKey = CCodeKey::of(*m_text);
-        }
-        const boost::any* value() const { return m_value; }
-        const std::string* text() const { return m_text; }
-        const CCodeKey& textKey() const { return m_textKey; }
-        const double* num() const { return m_num; }
-
-      private:
-        const CGroupInstrument& m_inst;
-        const std::string* m_rule;
-        CCodeKey m_ruleKey;
-        const boost::any* m_value;
-        const std::string* m_text;
-        CCodeKey m_textKey;
-        const double* m_num;
-    };
+    // The instrument's attributes as a walk down the tree reads them (see
+    // xTree.cpp).
+    class CAttrLookup;
 
     // Sets the keys that go with the codes.
     void keyCodes();
@@ -239,17 +198,7 @@ class ZU_ZOZOV_EXPORT CXTreeNode : public qvtlib::common::CNode<CXTreeNode> {
     bool isMatch(const CGroupInstrument& inst, CAttrLookup& lookup) const;
     // Steps of isMatch: the codes, then the expression (generic: always
     // through the expression object).
-    bool matchesCodes(CAttrLookup& lookup) const {
-        // The root and catch-all nodes take every instrument.
-        if (m_ruleCode.empty() || m_catchAll) return true;
-        // The attribute named like the rule code must carry the node's code.
-        lookup.find(*this);
-        if (const std::string* s = lookup.text()) {
-            return sameCode(lookup.textKey(), *s, m_codeKey, m_nodeCode);
-        }
-        if (const double* d = lookup.num()) return qvtlib::expr::doubleEqual(*d, m_nodeNum);
-        return false;
-    }
+    bool matchesCodes(CAttrLookup& lookup) const;
     bool matchesExpr(const CGroupInstrument& inst, bool generic) const;
     // matchesExpr where it can answer without side effects (no expression,
     // or its evaluation plan decides): 1 true, 0 false; -1 when only the
@@ -411,10 +360,12 @@ class ZU_ZOZOV_EXPORT CXTree : public qvtlib::common::CTree<CXTreeNode>,
     // below them.
     static void clearHoldsFrom(CXTreeNode* start);
     // The first node of the chain at `start` that matches inst; null if none.
-    static CXTreeNode* firstMatch(CXTreeNode* start, const CGroupInstrument& inst);
+    static CXTreeNode* firstMatch(CXTreeNode* start, const CGroupInstrument& inst,
+                                  CXTreeNode::CAttrLookup& lookup);
     // The first child of parent that matches inst, found through the
     // parent's child index; null if none.
-    static CXTreeNode* firstChildMatch(const CXTreeNode* parent, const CGroupInstrument& inst);
+    static CXTreeNode* firstChildMatch(const CXTreeNode* parent, const CGroupInstrument& inst,
+                                       CXTreeNode::CAttrLookup& lookup);
     // The sorting of sortChain in one pass over the holdings (see xTree.cpp).
     // False, with nothing changed, when a holding needs a node's expression
     // evaluated by the expression object: sortChain must then do it all, in

@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 #include <xercesc/dom/DOMNamedNodeMap.hpp>
 
 #include "support/gbk.h"
 #include "xml/domXMLCore.h"
+#include "zu_zozov/groupInstrumentDetail.h"
 
 namespace {
 
@@ -93,6 +95,35 @@ TEST(GroupInstrument, XmlElementHasExactlyTheTwelveAttributes) {
     ASSERT_NE(nullptr, extras);
     EXPECT_EQ(expected, attributesInOrder(plain));
     EXPECT_EQ(expected, attributesInOrder(extras)) << "only the twelve attributes are written";
+}
+
+// The cursor that the evaluation paths read records with must find exactly
+// what findAttr finds, for names in any order (repeats, names below the last
+// one, names the record lacks, walks long enough to fall back to a search)
+// and, through findNext, for names in ascending order.
+TEST(GroupInstrument, AttrCursorFindsWhatFindAttrFinds) {
+    const std::vector<std::string> names = {"",  "A", "AB", "B", "B_", "C", "D", "E",
+                                            "F", "G", "H",  "I", "J",  "K", "L", "\xff"};
+    std::mt19937 random(7);
+    for (int round = 0; round < 300; ++round) {
+        CGroupInstrument inst;
+        for (const std::string& name : names) {
+            if (random() % 3 != 0) inst.addAttr(name, name);
+        }
+        qvt::ht::detail::CAttrCursor any(inst.getAttrs());
+        qvt::ht::detail::CAttrCursor ascending(inst.getAttrs());
+        std::size_t from = 0;
+        for (int read = 0; read < 12; ++read) {
+            const std::string& name = names[random() % names.size()];
+            ASSERT_EQ(inst.findAttr(name), any.find(name)) << "round " << round << ": " << name;
+            from += random() % 4;
+            if (from < names.size()) {
+                ASSERT_EQ(inst.findAttr(names[from]), ascending.findNext(names[from]))
+                    << "round " << round << ": " << names[from];
+                ++from;
+            }
+        }
+    }
 }
 
 }  // namespace
