@@ -750,7 +750,18 @@ void fillHolds(CXTreeNode::HoldMap& map, const HoldList& list) {
 // until its children change (CNode's children stamp).
 class CXTreeNode::CChildIndex {
   public:
-    typedef std::vector<std::uint32_t> Positions;
+    // The positions (ascending) of the nodes that hold one code.
+    class Positions {
+      public:
+        Positions(const std::uint32_t* begin, const std::uint32_t* end)
+            : m_begin(begin), m_end(end) {}
+        const std::uint32_t* begin() const { return m_begin; }
+        const std::uint32_t* end() const { return m_end; }
+
+      private:
+        const std::uint32_t* m_begin;
+        const std::uint32_t* m_end;
+    };
 
     explicit CChildIndex(CXTreeNode* first) {
         for (CXTreeNode* n = first; n != nullptr; n = n->getNextSibling()) nodes.push_back(n);
@@ -779,45 +790,61 @@ class CXTreeNode::CChildIndex {
         }
         std::size_t slots = 16;
         while (slots < coded * 2) slots *= 2;
-        const Slot free = {CCodeKey(), NO_LIST};
+        const Slot free = {CCodeKey(), {NO_SPAN, 0}};
         m_table.assign(slots, free);
         m_mask = slots - 1;
+        // Each code's positions are gathered first; then a code held by one
+        // node keeps its position in its own entry (the usual case, and one
+        // memory read less), and the others get a run of m_positions.
+        std::vector<std::vector<std::uint32_t> > lists;
         for (std::size_t i = 0; i < size; ++i) {
             const CXTreeNode* n = nodes[i];
             if (n->matchesAll()) continue;
-            std::uint32_t* list = nullptr;
+            Span* span = nullptr;
             if (n->m_codeKey.packed) {
                 Slot* slot = probe(n->m_codeKey);
-                if (slot->list == NO_LIST) {
-                    slot->key = n->m_codeKey;
-                    slot->list = static_cast<std::uint32_t>(m_lists.size());
-                    m_lists.emplace_back();
-                }
-                list = &slot->list;
+                if (slot->span.first == NO_SPAN) slot->key = n->m_codeKey;
+                span = &slot->span;
             } else {
-                const std::pair<std::unordered_map<std::string_view, std::uint32_t>::iterator, bool>
-                    added = m_longCodes.emplace(std::string_view(n->m_nodeCode),
-                                                static_cast<std::uint32_t>(m_lists.size()));
-                if (added.second) m_lists.emplace_back();
-                list = &added.first->second;
+                const Span none = {NO_SPAN, 0};
+                span = &m_longCodes.emplace(std::string_view(n->m_nodeCode), none).first->second;
             }
-            m_lists[*list].push_back(static_cast<std::uint32_t>(i));
+            if (span->first == NO_SPAN) {
+                span->first = static_cast<std::uint32_t>(lists.size());
+                lists.emplace_back();
+            }
+            lists[span->first].push_back(static_cast<std::uint32_t>(i));
         }
+        const auto settle = [this, &lists](Span& span) {
+            const std::vector<std::uint32_t>& list = lists[span.first];
+            span.count = static_cast<std::uint32_t>(list.size());
+            if (list.size() == 1) {
+                span.first = list.front();
+                return;
+            }
+            span.first = static_cast<std::uint32_t>(m_positions.size());
+            m_positions.insert(m_positions.end(), list.begin(), list.end());
+        };
+        for (Slot& slot : m_table) {
+            if (slot.span.first != NO_SPAN) settle(slot.span);
+        }
+        for (auto& entry : m_longCodes) settle(entry.second);
     }
 
-    // The positions (ascending) of the coded nodes whose code is text, or
-    // null.  REQUIRES: rule != null.
-    const Positions* find(const std::string& text) const {
+    // The positions of the coded nodes whose code is text; empty for none.
+    // REQUIRES: rule != null.
+    Positions find(const std::string& text) const {
         const CCodeKey key = CCodeKey::of(text);
-        std::uint32_t entry = NO_LIST;
+        const Span* span = nullptr;
         if (key.packed) {
-            entry = const_cast<CChildIndex*>(this)->probe(key)->list;
+            span = &const_cast<CChildIndex*>(this)->probe(key)->span;
         } else {
-            const std::unordered_map<std::string_view, std::uint32_t>::const_iterator found =
-                m_longCodes.find(std::string_view(text));
-            if (found != m_longCodes.end()) entry = found->second;
+            const auto found = m_longCodes.find(std::string_view(text));
+            if (found != m_longCodes.end()) span = &found->second;
         }
-        return entry == NO_LIST ? nullptr : &m_lists[entry];
+        if (span == nullptr || span->count == 0) return Positions(nullptr, nullptr);
+        const std::uint32_t* run = span->count == 1 ? &span->first : &m_positions[span->first];
+        return Positions(run, run + span->count);
     }
 
     std::vector<CXTreeNode*> nodes;  // in child order
@@ -830,11 +857,18 @@ class CXTreeNode::CChildIndex {
 
   private:
     static const std::size_t INDEX_FROM = 8;  // fewer coded siblings are compared one by one
-    static const std::uint32_t NO_LIST = 0xFFFFFFFFu;
+    static const std::uint32_t NO_SPAN = 0xFFFFFFFFu;
 
+    // Where a code's positions are: with count 1, first is the position;
+    // with more, first is where they start in m_positions.  first NO_SPAN:
+    // no code.
+    struct Span {
+        std::uint32_t first;
+        std::uint32_t count;
+    };
     struct Slot {
         CCodeKey key;
-        std::uint32_t list;  // NO_LIST: free
+        Span span;
     };
 
     // The slot that holds the packed key, or the free slot where it would go.
@@ -844,7 +878,7 @@ class CXTreeNode::CChildIndex {
         h ^= h >> 29;
         for (std::size_t i = static_cast<std::size_t>(h) & m_mask;; i = (i + 1) & m_mask) {
             Slot* slot = &m_table[i];
-            if (slot->list == NO_LIST) return slot;
+            if (slot->span.first == NO_SPAN) return slot;
             if (slot->key.w0 == key.w0 && slot->key.w1 == key.w1 && slot->key.size == key.size) {
                 return slot;
             }
@@ -853,8 +887,8 @@ class CXTreeNode::CChildIndex {
 
     std::vector<Slot> m_table;
     std::size_t m_mask = 0;
-    std::unordered_map<std::string_view, std::uint32_t> m_longCodes;
-    std::vector<Positions> m_lists;
+    std::unordered_map<std::string_view, Span> m_longCodes;
+    std::vector<std::uint32_t> m_positions;
 };
 
 const CXTreeNode::CChildIndex* CXTreeNode::childIndex() const {
@@ -897,11 +931,27 @@ class CXTree::CRouter {
             below.assign(size, -1);
             shares.resize(size);
             rest.resize(size);
+            children.resize(size);
+            plain.resize(size);
+            // Nothing a routing runs changes the nodes: what they are made
+            // of is read here once, not from every node for every holding.
+            for (std::size_t i = 0; i < size; ++i) {
+                const CXTreeNode* n = index.nodes[i];
+                children[i] = n->getChild();
+                plain[i] =
+                    n->matchesAll() || n->m_ruleExpr == nullptr || !n->m_ruleExpr->isCompiled();
+            }
+        }
+        // matchesExprQuietly of the node at i.
+        int quiet(std::ptrdiff_t i, const CGroupInstrument& inst) const {
+            return plain[i] ? 1 : index.nodes[i]->matchesExprQuietly(inst);
         }
         CXTreeNode::CChildIndex index;
-        std::vector<std::int32_t> below;  // the chain of each node's children; -1 not yet made
-        std::vector<Indices> shares;      // what each node took
-        std::vector<Indices> rest;        // of it, what none of its children took
+        std::vector<CXTreeNode*> children;  // each node's first child
+        std::vector<bool> plain;            // a node that has no expression to evaluate
+        std::vector<std::int32_t> below;    // the chain of each node's children; -1 not yet made
+        std::vector<Indices> shares;        // what each node took
+        std::vector<Indices> rest;          // of it, what none of its children took
     };
 
     explicit CRouter(const HoldList& holds) : m_holds(holds) {}
@@ -936,7 +986,7 @@ class CXTree::CRouter {
                 }
                 Chain& c = m_chains[chain];
                 c.shares[pos].push_back(index(h));
-                CXTreeNode* first = c.index.nodes[pos]->getChild();
+                CXTreeNode* first = c.children[pos];
                 if (first == nullptr) break;
                 if (c.below[pos] < 0) {
                     const std::uint32_t made = chainOf(first);
@@ -986,7 +1036,7 @@ class CXTree::CRouter {
             for (std::ptrdiff_t i = size - 1; i >= 0; --i) {
                 const CXTreeNode* n = c.nodes[i];
                 if (!n->matchesCodes(lookup)) continue;
-                const int quiet = n->matchesExprQuietly(inst);
+                const int quiet = chain.quiet(i, inst);
                 if (quiet < 0) return UNDECIDED;
                 if (quiet > 0) return i;
             }
@@ -997,12 +1047,11 @@ class CXTree::CRouter {
         const boost::any* value = lookup.attr(*c.rule);
         if (value == nullptr) return c.lastAll;
         if (const std::string* s = boost::any_cast<std::string>(value)) {
-            const Indices* list = c.find(*s);
-            if (list == nullptr) return c.lastAll;
-            for (Indices::const_reverse_iterator it = list->rbegin(); it != list->rend(); ++it) {
-                const std::ptrdiff_t i = static_cast<std::ptrdiff_t>(*it);
+            const CXTreeNode::CChildIndex::Positions list = c.find(*s);
+            for (const std::uint32_t* it = list.end(); it != list.begin();) {
+                const std::ptrdiff_t i = static_cast<std::ptrdiff_t>(*--it);
                 if (i < c.lastAll) break;
-                const int quiet = c.nodes[i]->matchesExprQuietly(inst);
+                const int quiet = chain.quiet(i, inst);
                 if (quiet < 0) return UNDECIDED;
                 if (quiet > 0) return i;
             }
@@ -1012,7 +1061,7 @@ class CXTree::CRouter {
             for (std::ptrdiff_t i = size - 1; i > c.lastAll; --i) {
                 const CXTreeNode* n = c.nodes[i];
                 if (!qvtlib::expr::doubleEqual(*d, n->m_nodeNum)) continue;
-                const int quiet = n->matchesExprQuietly(inst);
+                const int quiet = chain.quiet(i, inst);
                 if (quiet < 0) return UNDECIDED;
                 if (quiet > 0) return i;
             }
@@ -1231,11 +1280,9 @@ CXTreeNode* CXTree::firstChildMatch(const CXTreeNode* parent, const CGroupInstru
         // match no code.
         if (boost::any_cast<double>(value) != nullptr) return firstMatch(first, inst, lookup);
     } else if (text != nullptr) {
-        if (const CXTreeNode::CChildIndex::Positions* list = c.find(*text)) {
-            for (const std::uint32_t pos : *list) {
-                if (c.firstAll >= 0 && static_cast<std::ptrdiff_t>(pos) > c.firstAll) break;
-                if (c.nodes[pos]->matchesExpr(inst, false)) return c.nodes[pos];
-            }
+        for (const std::uint32_t pos : c.find(*text)) {
+            if (c.firstAll >= 0 && static_cast<std::ptrdiff_t>(pos) > c.firstAll) break;
+            if (c.nodes[pos]->matchesExpr(inst, false)) return c.nodes[pos];
         }
     }
     return c.firstAll < 0 ? nullptr : c.nodes[static_cast<std::size_t>(c.firstAll)];
