@@ -142,13 +142,13 @@ CXTreeNode::CXTreeNode() : m_ruleExpr(nullptr), m_nodeNum(0.0) { keyCodes(); }
 CXTreeNode::CXTreeNode(const std::string& tag, const std::string& ruleCode,
                        const std::string& nodeCode, const std::string& name,
                        const std::string& expr)
-    : m_tag(tag),
-      m_ruleCode(ruleCode),
+    : m_ruleCode(ruleCode),
       m_nodeCode(nodeCode),
-      m_name(name),
-      m_expr(expr),
       m_ruleExpr(nullptr),
-      m_nodeNum(std::atof(nodeCode.c_str())) {
+      m_nodeNum(std::atof(nodeCode.c_str())),
+      m_tag(tag),
+      m_name(name),
+      m_expr(expr) {
     keyCodes();
 }
 
