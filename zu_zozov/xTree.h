@@ -172,14 +172,45 @@ class ZU_ZOZOV_EXPORT CXTreeNode : public qvtlib::common::CNode<CXTreeNode> {
         bool packed;
         static CCodeKey of(const std::string& code) {
             CCodeKey key;
-            key.size = code.size();
-            key.packed = code.size() <= sizeof(std::uint64_t) * 2;
+            const std::size_t n = code.size();
+            key.size = n;
+            key.packed = n <= sizeof(std::uint64_t) * 2;
+            key.w0 = 0;
+            key.w1 = 0;
+            if (!key.packed || n == 0) return key;
+            const char* p = code.data();
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+            // Whole-word reads, overlapping inside the code, shifted into
+            // place: no byte buffer written and read back as words, which
+            // stalls the load on the stores before it.
+            if (n >= 8) {
+                key.w0 = load<std::uint64_t>(p);
+                if (n > 8) key.w1 = load<std::uint64_t>(p + n - 8) >> (8 * (16 - n));
+            } else if (n >= 4) {
+                key.w0 = load<std::uint32_t>(p) |
+                         static_cast<std::uint64_t>(load<std::uint32_t>(p + n - 4))
+                             << (8 * (n - 4));
+            } else {
+                key.w0 =
+                    byte(p[0]) | byte(p[n / 2]) << (8 * (n / 2)) | byte(p[n - 1]) << (8 * (n - 1));
+            }
+#else
             unsigned char bytes[sizeof(std::uint64_t) * 2] = {};
-            if (key.packed && !code.empty()) std::memcpy(bytes, code.data(), code.size());
+            std::memcpy(bytes, p, n);
             std::memcpy(&key.w0, bytes, sizeof key.w0);
             std::memcpy(&key.w1, bytes + sizeof key.w0, sizeof key.w1);
+#endif
             return key;
         }
+
+      private:
+        template <class T>
+        static T load(const char* p) {
+            T word;
+            std::memcpy(&word, p, sizeof word);
+            return word;
+        }
+        static std::uint64_t byte(char c) { return static_cast<unsigned char>(c); }
     };
     static bool sameCode(const CCodeKey& ka, const std::string& a, const CCodeKey& kb,
                          const std::string& b) {

@@ -4,10 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <boost/any.hpp>
+#include <cstdlib>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "expr/value.h"
 #include "zu_zozov/groupInstrument.h"
 #include "zu_zozov/xTree.h"
 
@@ -17,13 +19,28 @@ using qvt::ht::CGroupInstrument;
 using qvt::ht::CXTree;
 using qvt::ht::CXTreeNode;
 
+// Whether n takes inst, from the texts alone (the nodes here have no
+// expressions): no rule code, a catch-all node, or the attribute named like
+// the rule code carrying the node code, as a text or as a number.
+bool takes(const CXTreeNode* n, const CGroupInstrument& inst) {
+    if (n->getRuleCode().empty() || n->getNodeCode() == "xother") return true;
+    const boost::any* value = inst.findAttr(n->getRuleCode());
+    if (value == nullptr) return false;
+    if (const std::string* text = boost::any_cast<std::string>(value)) {
+        return *text == n->getNodeCode();
+    }
+    const double* number = boost::any_cast<double>(value);
+    return number != nullptr &&
+           qvtlib::expr::doubleEqual(*number, std::atof(n->getNodeCode().c_str()));
+}
+
 // The code of the deepest node with a code along the first matching branch,
-// read literally: at each level the first child that isMatch takes.
+// read literally: at each level the first child that takes the instrument.
 std::string literalCode(const CXTree& tree, const CGroupInstrument& inst) {
     std::string code;
     for (CXTreeNode* chain = tree.getRoot(); chain != nullptr;) {
         CXTreeNode* n = chain;
-        while (n != nullptr && !n->isMatch(inst)) n = n->getNextSibling();
+        while (n != nullptr && !takes(n, inst)) n = n->getNextSibling();
         if (n == nullptr) break;
         if (!n->getNodeCode().empty()) code = n->getNodeCode();
         chain = n->getChild();
@@ -35,10 +52,33 @@ TEST(XTreePath, TheSiblingIndexFollowsEveryChangeOfTheChildren) {
     CXTree tree{boost::shared_ptr<qvt::ht::IHTGroupData>()};
     CXTreeNode* root = tree.createNode();
     tree.setRoot(root);
-    const char* const codes[] = {"A", "B", "C", "D", ""};
+    // Codes of every length the index packs into words (up to 16 bytes) and
+    // beyond, differing in one byte or in their length only.
+    const std::vector<std::string> codes = {"A",
+                                            "B",
+                                            "",
+                                            "AB",
+                                            "AC",
+                                            "ABC",
+                                            "ABD",
+                                            "AXC",
+                                            "ABCDE",
+                                            "ABCDF",
+                                            "ABCDEFGH",
+                                            "ABCDEFGI",
+                                            "ABCDEFGHI",
+                                            "ABCDEFGHJ",
+                                            "ABCDEFGHIJKL",
+                                            "ABCDEFGHXJKL",
+                                            "ABCDEFGHIJKLMNOP",
+                                            "ABCDEFGHIJKLMNOQ",
+                                            "ABCDEFGHIJKLMNOPQ",
+                                            "ABCDEFGHIJKLMNOPR"};
     std::mt19937 rnd(7);
     const auto pick = [&rnd](std::size_t n) { return static_cast<std::size_t>(rnd() % n); };
-    const auto code = [&]() { return pick(12) == 0 ? "xother" : codes[pick(5)]; };
+    const auto code = [&]() {
+        return pick(12) == 0 ? std::string("xother") : codes[pick(codes.size())];
+    };
     // Each node has one child that takes every instrument and names the
     // node, so grpCode tells which sibling was taken.
     int made = 0;
@@ -53,10 +93,10 @@ TEST(XTreePath, TheSiblingIndexFollowsEveryChangeOfTheChildren) {
     };
     for (int i = 0; i < 12; ++i) root->appendChild(make("R"));
 
-    std::vector<CGroupInstrument> insts(6);
-    const char* const values[] = {"A", "B", "C", "D"};
-    for (std::size_t i = 0; i < 4; ++i) insts[i].addAttr("R", std::string(values[i]));
-    insts[4].addAttr("R", 1.0);  // compared as a number; no attribute at all in insts[5]
+    std::vector<CGroupInstrument> insts(codes.size() + 2);
+    for (std::size_t i = 0; i < codes.size(); ++i) insts[i].addAttr("R", codes[i]);
+    // Compared as a number; no attribute at all in the last one.
+    insts[codes.size()].addAttr("R", 1.0);
 
     for (int step = 0; step < 400; ++step) {
         std::vector<CXTreeNode*> kids;
