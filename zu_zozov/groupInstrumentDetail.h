@@ -8,6 +8,7 @@
 #include <iterator>
 #include <map>
 #include <string>
+#include <typeinfo>
 
 namespace qvt {
 namespace ht {
@@ -92,6 +93,32 @@ class CAttrCursor {
     // entry before the cursor is at most this name.
     const std::string* m_floor;
 };
+
+// A value as the tree's walks compare it with node codes: its text when it
+// holds a std::string, its number when it holds a double, else neither.
+struct CTextOrNumber {
+    const std::string* text = nullptr;
+    const double* num = nullptr;
+};
+inline CTextOrNumber textOrNumber(const boost::any* value) {
+    CTextOrNumber out;
+    if (value == nullptr || value->empty()) return out;
+    // The two types by the address of their name first: type_info's ==
+    // compares the names' texts whenever the addresses differ, as they do
+    // for every type but the one held.
+    const std::type_info& type = value->type();
+    const char* name = type.name();
+    if (name == typeid(std::string).name()) {
+        out.text = boost::unsafe_any_cast<std::string>(value);
+    } else if (name == typeid(double).name()) {
+        out.num = boost::unsafe_any_cast<double>(value);
+    } else if (type == typeid(std::string)) {
+        out.text = boost::unsafe_any_cast<std::string>(value);
+    } else if (type == typeid(double)) {
+        out.num = boost::unsafe_any_cast<double>(value);
+    }
+    return out;
+}
 
 // Writes the record of a failed attribute read of getAttributeAsString.
 void logAttributeReadFailure(const std::string& name, const char* what);

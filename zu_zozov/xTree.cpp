@@ -87,7 +87,6 @@ class CXTreeNode::CAttrLookup {
         : m_cursor(inst.getAttrs()),
           m_rule(nullptr),
           m_ruleKey(),
-          m_value(nullptr),
           m_text(nullptr),
           m_textKey(),
           m_num(nullptr) {}
@@ -100,10 +99,9 @@ class CXTreeNode::CAttrLookup {
         }
         m_rule = &node.m_ruleCode;
         m_ruleKey = node.m_ruleKey;
-        m_value = m_cursor.find(node.m_ruleCode);
-        m_text = m_value == nullptr ? nullptr : boost::any_cast<std::string>(m_value);
-        m_num =
-            m_value == nullptr || m_text != nullptr ? nullptr : boost::any_cast<double>(m_value);
+        const detail::CTextOrNumber read = detail::textOrNumber(m_cursor.find(node.m_ruleCode));
+        m_text = read.text;
+        m_num = read.num;
         if (m_text != nullptr) m_textKey = CCodeKey::of(*m_text);
     }
     // The attribute called name, or null.
@@ -116,7 +114,6 @@ class CXTreeNode::CAttrLookup {
     detail::CAttrCursor m_cursor;
     const std::string* m_rule;
     CCodeKey m_ruleKey;
-    const boost::any* m_value;
     const std::string* m_text;
     CCodeKey m_textKey;
     const double* m_num;
@@ -933,30 +930,33 @@ class CXTree::CRouter {
     struct Chain {
         explicit Chain(CXTreeNode* first) : index(first) {
             const std::size_t size = index.nodes.size();
-            below.assign(size, -1);
-            shares.resize(size);
-            rest.resize(size);
-            children.resize(size);
-            plain.resize(size);
+            steps.resize(size);
             // Nothing a routing runs changes the nodes: what they are made
             // of is read here once, not from every node for every holding.
             for (std::size_t i = 0; i < size; ++i) {
                 const CXTreeNode* n = index.nodes[i];
-                children[i] = n->getChild();
-                plain[i] =
+                Step& step = steps[i];
+                step.child = n->getChild();
+                step.below = -1;
+                step.plain =
                     n->matchesAll() || n->m_ruleExpr == nullptr || !n->m_ruleExpr->isCompiled();
             }
         }
         // matchesExprQuietly of the node at i.
         int quiet(std::ptrdiff_t i, const CGroupInstrument& inst) const {
-            return plain[i] ? 1 : index.nodes[i]->matchesExprQuietly(inst);
+            return steps[i].plain ? 1 : index.nodes[i]->matchesExprQuietly(inst);
         }
+        // What the routing keeps of each node, together: a holding going
+        // down reads and writes one place per level.
+        struct Step {
+            CXTreeNode* child;   // the node's first child
+            std::int32_t below;  // the chain of its children; -1 not yet made
+            bool plain;          // it has no expression to evaluate
+            Indices share;       // what it took
+            Indices rest;        // of that, what none of its children took
+        };
         CXTreeNode::CChildIndex index;
-        std::vector<CXTreeNode*> children;  // each node's first child
-        std::vector<bool> plain;            // a node that has no expression to evaluate
-        std::vector<std::int32_t> below;    // the chain of each node's children; -1 not yet made
-        std::vector<Indices> shares;        // what each node took
-        std::vector<Indices> rest;          // of it, what none of its children took
+        std::vector<Step> steps;
     };
 
     explicit CRouter(const HoldList& holds) : m_holds(holds) {}
@@ -986,20 +986,21 @@ class CXTree::CRouter {
                 if (pos < 0) {
                     // None of the children takes it: it stays with the
                     // parent, for a catch-all node.
-                    if (from >= 0) m_chains[above].rest[from].push_back(index(h));
+                    if (from >= 0) m_chains[above].steps[from].rest.push_back(index(h));
                     break;
                 }
                 Chain& c = m_chains[chain];
-                c.shares[pos].push_back(index(h));
-                CXTreeNode* first = c.children[pos];
+                Chain::Step& step = c.steps[pos];
+                step.share.push_back(index(h));
+                CXTreeNode* first = step.child;
                 if (first == nullptr) break;
-                if (c.below[pos] < 0) {
+                if (step.below < 0) {
                     const std::uint32_t made = chainOf(first);
-                    m_chains[chain].below[pos] = static_cast<std::int32_t>(made);
+                    m_chains[chain].steps[pos].below = static_cast<std::int32_t>(made);
                 }
                 above = chain;
                 from = pos;
-                chain = static_cast<std::uint32_t>(m_chains[chain].below[pos]);
+                chain = static_cast<std::uint32_t>(m_chains[chain].steps[pos].below);
             }
         }
         return true;
@@ -1053,9 +1054,8 @@ class CXTree::CRouter {
         }
         // The nodes after the last catch-all one that hold the attribute's
         // value, from the last; else that catch-all node (or none).
-        const boost::any* value = lookup.attr(*c.rule);
-        if (value == nullptr) return c.lastAll;
-        if (const std::string* s = boost::any_cast<std::string>(value)) {
+        const detail::CTextOrNumber value = detail::textOrNumber(lookup.attr(*c.rule));
+        if (const std::string* s = value.text) {
             const CXTreeNode::CChildIndex::Positions list = c.find(*s);
             for (const std::uint32_t* it = list.end(); it != list.begin();) {
                 const std::ptrdiff_t i = static_cast<std::ptrdiff_t>(*--it);
@@ -1066,7 +1066,7 @@ class CXTree::CRouter {
             }
             return c.lastAll;
         }
-        if (const double* d = boost::any_cast<double>(value)) {
+        if (const double* d = value.num) {
             for (std::ptrdiff_t i = size - 1; i > c.lastAll; --i) {
                 const CXTreeNode* n = c.nodes[i];
                 if (!qvtlib::expr::doubleEqual(*d, n->m_nodeNum)) continue;
@@ -1124,13 +1124,13 @@ bool CXTree::routeChain(CXTreeNode* start, HoldList& holds, bool keepInner, bool
         }
         const std::size_t pos = c.index.nodes.size() - 1 - level.at;
         CXTreeNode* node = c.index.nodes[pos];
-        const CRouter::Indices& share = c.shares[pos];
+        const CRouter::Indices& share = c.steps[pos].share;
         CXTreeNode* first = node->getChild();
         const bool keep = keepInner || first == nullptr;
         if (level.waiting) {
             level.waiting = false;
             ++level.at;
-            const CRouter::Indices& rest = c.rest[pos];
+            const CRouter::Indices& rest = c.steps[pos].rest;
             if (rest.empty()) continue;
             if (!addCatchAll(
                     node, keep, [&](CXTreeNode::HoldMap& map) { fill(map, share); },
@@ -1151,13 +1151,13 @@ bool CXTree::routeChain(CXTreeNode* start, HoldList& holds, bool keepInner, bool
             continue;
         }
         level.waiting = true;
-        const Level below = {static_cast<std::uint32_t>(c.below[pos]), 0, false, true};
+        const Level below = {static_cast<std::uint32_t>(c.steps[pos].below), 0, false, true};
         levels.push_back(below);
     }
     // What the first chain took is taken in the caller's list.
     const CRouter::Chain& startChain = chains.front();
-    for (std::size_t pos = 0; pos < startChain.shares.size(); ++pos) {
-        for (std::uint32_t i : startChain.shares[pos]) holds[i].inst = nullptr;
+    for (const CRouter::Chain::Step& step : startChain.steps) {
+        for (std::uint32_t i : step.share) holds[i].inst = nullptr;
     }
     return true;
 }
@@ -1282,14 +1282,14 @@ CXTreeNode* CXTree::firstChildMatch(const CXTreeNode* parent, const CGroupInstru
         return firstMatch(first, inst, lookup);
     const CXTreeNode::CChildIndex& c = *parent->childIndex();
     if (c.rule == nullptr) return firstMatch(first, inst, lookup);
-    const boost::any* value = lookup.attr(*c.rule);
-    const std::string* text = value == nullptr ? nullptr : boost::any_cast<std::string>(value);
-    if (value != nullptr && text == nullptr) {
+    const detail::CTextOrNumber value = detail::textOrNumber(lookup.attr(*c.rule));
+    if (value.num != nullptr) {
         // A double compares with every code as a number; other values
         // match no code.
-        if (boost::any_cast<double>(value) != nullptr) return firstMatch(first, inst, lookup);
-    } else if (text != nullptr) {
-        for (const std::uint32_t pos : c.find(*text)) {
+        return firstMatch(first, inst, lookup);
+    }
+    if (value.text != nullptr) {
+        for (const std::uint32_t pos : c.find(*value.text)) {
             if (c.firstAll >= 0 && static_cast<std::ptrdiff_t>(pos) > c.firstAll) break;
             if (c.nodes[pos]->matchesExpr(inst, false)) return c.nodes[pos];
         }
