@@ -10,9 +10,11 @@
 //   BM_BookPlainTree         the same by hand: bucket per leaf, then each path
 //   BM_BookTreeRatios        tree time / hand-written time
 //
-// Every benchmark runs once over the whole book (ZU_ZOZOV_BOOK_SIZE holdings,
-// default 1,000,000; see book.h), the data built beforehand and untimed, and
-// reports as counters:
+// Every benchmark passes over the whole book (ZU_ZOZOV_BOOK_SIZE holdings,
+// default 1,000,000; see book.h) ZU_ZOZOV_BOOK_ROUNDS times (default 3) and
+// keeps its fastest pass, the data built beforehand and untimed: on a shared
+// machine the fastest pass is the one least disturbed, and every side of a
+// ratio is measured the same way.  It reports as counters:
 //   ns_per_holding      CPU time of the benchmark's thread per holding (the
 //                       machine is shared: waiting for a core is not counted)
 //   sys_ns_per_holding  the kernel's part of it (page faults of fresh memory)
@@ -77,6 +79,27 @@ struct Pass {
     double allocs;
 };
 
+// Passes per benchmark (ZU_ZOZOV_BOOK_ROUNDS, default 3).
+int rounds() {
+    static const int n = [] {
+        const char* env = std::getenv("ZU_ZOZOV_BOOK_ROUNDS");
+        const int v = env == nullptr ? 0 : std::atoi(env);
+        return v > 0 ? v : 3;
+    }();
+    return n;
+}
+
+// The fastest of rounds() passes of run().
+template <class Run>
+auto fastest(Run run) -> decltype(run()) {
+    auto best = run();
+    for (int r = 1; r < rounds(); ++r) {
+        auto p = run();
+        if (nsOf(p) < nsOf(best)) best = p;
+    }
+    return best;
+}
+
 // Times f() over n holdings and counts its allocations.
 template <class F>
 Pass measure(std::size_t n, F f) {
@@ -89,6 +112,8 @@ Pass measure(std::size_t n, F f) {
     return Pass{ns / d, (sysNs() - sys) / d,
                 static_cast<double>(bookbench::allocationCount() - allocs) / d};
 }
+
+double nsOf(const Pass& p) { return p.ns; }
 
 void report(benchmark::State& state, const Pass& p, std::size_t n, bool withAllocs = true) {
     state.counters["holdings"] = static_cast<double>(n);
@@ -300,7 +325,7 @@ void BM_BookEvalGroup(benchmark::State& state) {
     ruleBook();
     std::vector<std::int8_t> got;
     Pass p = {0.0, 0.0, 0.0};
-    for (auto _ : state) p = runEvalGroup(got);
+    for (auto _ : state) p = fastest([&] { return runEvalGroup(got); });
     checkGroups("evalGroup", got);
     g_rule.evalGroup = p.ns;
     g_rule.evalGroupAllocs = p.allocs;
@@ -315,7 +340,7 @@ void BM_BookSqlite(benchmark::State& state) {
     ruleBook();
     std::vector<std::int8_t> got;
     Pass p = {0.0, 0.0, 0.0};
-    for (auto _ : state) p = runSqlite(got);
+    for (auto _ : state) p = fastest([&] { return runSqlite(got); });
     checkGroups("SQLite", got);
     g_rule.sqlite = p.ns;
     report(state, p, got.size(), false);
@@ -326,7 +351,7 @@ void BM_BookPlainRule(benchmark::State& state) {
     ruleBook();
     std::vector<std::int8_t> got;
     Pass p = {0.0, 0.0, 0.0};
-    for (auto _ : state) p = runPlainRule(got);
+    for (auto _ : state) p = fastest([&] { return runPlainRule(got); });
     checkGroups("the hand-written rule", got);
     g_rule.plain = p.ns;
     report(state, p, got.size());
@@ -340,17 +365,17 @@ void BM_BookRuleRatios(benchmark::State& state) {
     std::vector<std::int8_t> got;
     for (auto _ : state) {
         if (g_rule.evalGroup == 0.0) {
-            const Pass p = runEvalGroup(got);
+            const Pass p = fastest([&] { return runEvalGroup(got); });
             g_rule.evalGroup = p.ns;
             g_rule.evalGroupAllocs = p.allocs;
             checkGroups("evalGroup", got);
         }
         if (g_rule.sqlite == 0.0) {
-            g_rule.sqlite = runSqlite(got).ns;
+            g_rule.sqlite = fastest([&] { return runSqlite(got); }).ns;
             checkGroups("SQLite", got);
         }
         if (g_rule.plain == 0.0) {
-            g_rule.plain = runPlainRule(got).ns;
+            g_rule.plain = fastest([&] { return runPlainRule(got); }).ns;
             checkGroups("the hand-written rule", got);
         }
     }
@@ -506,6 +531,8 @@ Pass total(const TreePass& t) {
                 t.append.allocs + t.paths.allocs};
 }
 
+double nsOf(const TreePass& t) { return total(t).ns; }
+
 void reportTree(benchmark::State& state, const TreePass& t, std::size_t n) {
     report(state, total(t), n);
     state.counters["append_ns"] = t.append.ns;
@@ -524,7 +551,7 @@ struct TreeFigures {
 
 void BM_BookTree(benchmark::State& state) {
     treeBook();
-    for (auto _ : state) g_tree.tree = runTree();
+    for (auto _ : state) g_tree.tree = fastest(runTree);
     g_tree.measured = true;
     reportTree(state, g_tree.tree, holdings().size());
 }
@@ -532,7 +559,7 @@ BENCHMARK(BM_BookTree)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 void BM_BookPlainTree(benchmark::State& state) {
     treeBook();
-    for (auto _ : state) g_tree.plain = runPlainTree();
+    for (auto _ : state) g_tree.plain = fastest(runPlainTree);
     g_tree.plainMeasured = true;
     reportTree(state, g_tree.plain, holdings().size());
 }
@@ -543,8 +570,8 @@ BENCHMARK(BM_BookPlainTree)->Iterations(1)->Unit(benchmark::kMillisecond);
 // measured here.
 void BM_BookTreeRatios(benchmark::State& state) {
     for (auto _ : state) {
-        if (!g_tree.measured) g_tree.tree = runTree();
-        if (!g_tree.plainMeasured) g_tree.plain = runPlainTree();
+        if (!g_tree.measured) g_tree.tree = fastest(runTree);
+        if (!g_tree.plainMeasured) g_tree.plain = fastest(runPlainTree);
         g_tree.measured = g_tree.plainMeasured = true;
     }
     const Pass tree = total(g_tree.tree);
