@@ -703,51 +703,12 @@ void fillHolds(CXTreeNode::HoldMap& map, const HoldList& list) {
 
 }  // namespace
 
-// The sorting of sortChain, holding by holding: each holding goes down the
-// tree in one pass (at each level the node that would take it from its
-// siblings' chain), so the book is read once rather than once per level and
-// each holding's attributes are looked up while they are at hand.  Then the
-// nodes are filled, and catch-all nodes made, in sortChain's order.
-//
-// A node's choice among its siblings is made exactly as sortChain makes it
-// (the last sibling that matches), but without trying every sibling: when
-// the siblings that compare codes all compare one attribute (the usual case:
-// one rule per level), the attribute is looked up once and an index of the
-// node codes gives the siblings whose code it holds; a double attribute, or
-// siblings of several rules, are compared node by node.  Only the siblings
-// whose codes match have their expressions evaluated, as in isMatch.
-//
-// Trying nodes in another order than sortChain is only exact when nothing
-// of it can be observed: code comparisons and evaluation plans have no side
-// effects, but an expression that only the expression object can decide
-// (logging, asking providers, leaving its variables behind) has to be
-// evaluated in sortChain's order.  The routing stops at the first such
-// holding and leaves everything to sortChain.
-// The sorting of sortChain, holding by holding: each holding goes down the
-// tree in one pass (at each level the node that would take it from its
-// siblings' chain), so the book is read once rather than once per level and
-// each holding's attributes are looked up while they are at hand.  Then the
-// nodes are filled, and catch-all nodes made, in sortChain's order.
-//
-// A node's choice among its siblings is made exactly as sortChain makes it
-// (the last sibling that matches), but without trying every sibling: when
-// the siblings that compare codes all compare one attribute (the usual case:
-// one rule per level), the attribute is looked up once and an index of the
-// node codes gives the siblings whose code it holds; a double attribute, or
-// siblings of several rules, are compared node by node.  Only the siblings
-// whose codes match have their expressions evaluated, as in isMatch.
-//
-// Trying nodes in another order than sortChain is only exact when nothing
-// of it can be observed: code comparisons and evaluation plans have no side
-// effects, but an expression that only the expression object can decide
-// (logging, asking providers, leaving its variables behind) has to be
-// evaluated in sortChain's order.  The routing stops at the first such
-// holding and leaves everything to sortChain.
 // A sibling chain indexed by node code.  When the nodes that compare codes
 // all compare one attribute (the usual case: one rule per level) and are
 // many, the attribute is looked up once and an open-addressing table of the
 // packed node codes (longer codes by text) gives the positions of the nodes
-// that hold its value; the other chains keep only their nodes.  Made per
+// that hold its value (a code held by one node, the usual case, keeps its
+// position in its own entry); the other chains keep only their nodes.  Made per
 // call by appendHolds, and kept by a parent node for grpCode and grpPath
 // until its children change (CNode's children stamp).
 class CXTreeNode::CChildIndex {
@@ -1269,12 +1230,10 @@ bool CXTree::sortChain(CXTreeNode* start, HoldList& holds, bool keepInner) {
     return result;
 }
 
-// The first node of the chain at n that matches inst.  The codes are
-// compared here, without a call for every node, and only a node whose codes
-// match has its expression evaluated, as in isMatch.
-// Through the index: the nodes that hold the attribute's code, before the
-// first node that takes everything, then that node; exactly the nodes that
-// firstMatch would find matching codes, in the same order.
+// firstMatch over parent's children, through the parent's index: the nodes
+// that hold the attribute's code, before the first node that takes
+// everything, then that node; exactly the nodes that firstMatch would find
+// matching codes, in the same order, so expressions run on the same nodes.
 CXTreeNode* CXTree::firstChildMatch(const CXTreeNode* parent, const CGroupInstrument& inst,
                                     CXTreeNode::CAttrLookup& lookup) {
     CXTreeNode* first = parent->getChild();
@@ -1297,6 +1256,9 @@ CXTreeNode* CXTree::firstChildMatch(const CXTreeNode* parent, const CGroupInstru
     return c.firstAll < 0 ? nullptr : c.nodes[static_cast<std::size_t>(c.firstAll)];
 }
 
+// The first node of the chain at n that matches inst.  The codes are
+// compared here, without a call for every node, and only a node whose codes
+// match has its expression evaluated, as in isMatch.
 CXTreeNode* CXTree::firstMatch(CXTreeNode* n, const CGroupInstrument& inst,
                                CXTreeNode::CAttrLookup& lookup) {
     for (; n != nullptr; n = n->getNextSibling()) {
