@@ -1322,28 +1322,46 @@ std::string CXTree::grpPath(CXTreeNode* node, const CGroupInstrument& inst) cons
         if (tail != nullptr) break;
         if (!matched[k]->m_ruleCode.empty() || !matched[k]->m_nodeCode.empty()) break;
     }
-    std::size_t size = tail == nullptr ? 0 : tail->size() + detail::xother().size() + 2;
+    // The text is measured, then written in place: one allocation, and no
+    // append call (with its capacity check) per piece.
+    std::size_t size = 0;
+    std::size_t segments = 0;
     for (std::size_t k = 0; k < depth; ++k) {
         const CXTreeNode* n = matched[k];
         if (n->m_ruleCode.empty() && n->m_nodeCode.empty()) continue;
-        size += n->m_ruleCode.size() + n->m_nodeCode.size() + 2;
-    }
-    std::string path;
-    path.reserve(size);
-    for (std::size_t k = 0; k < depth; ++k) {
-        const CXTreeNode* n = matched[k];
-        if (n->m_ruleCode.empty() && n->m_nodeCode.empty()) continue;
-        if (!path.empty()) path += '/';
-        path += n->m_ruleCode;
-        path += '.';
-        path += n->m_nodeCode;
+        size += n->m_ruleCode.size() + 1 + n->m_nodeCode.size();
+        ++segments;
     }
     if (tail != nullptr) {
-        if (!path.empty()) path += '/';
-        path += *tail;
-        path += '.';
-        path += detail::xother();
+        size += tail->size() + 1 + detail::xother().size();
+        ++segments;
     }
+    if (segments > 1) size += segments - 1;  // the slashes
+    // Usual paths are written on the stack and copied once; longer ones
+    // straight into the string.
+    char local[256];
+    std::string path;
+    if (size > sizeof local) path.resize(size);
+    char* const start = size > sizeof local ? &path[0] : local;
+    char* out = start;
+    const auto put = [&out](const std::string& text) {
+        if (text.empty()) return;
+        std::memcpy(out, text.data(), text.size());
+        out += text.size();
+    };
+    const auto segment = [&](const std::string& rule, const std::string& code) {
+        if (out != start) *out++ = '/';
+        put(rule);
+        *out++ = '.';
+        put(code);
+    };
+    for (std::size_t k = 0; k < depth; ++k) {
+        const CXTreeNode* n = matched[k];
+        if (n->m_ruleCode.empty() && n->m_nodeCode.empty()) continue;
+        segment(n->m_ruleCode, n->m_nodeCode);
+    }
+    if (tail != nullptr) segment(*tail, detail::xother());
+    if (start == local) path.assign(local, size);
     return path;
 }
 

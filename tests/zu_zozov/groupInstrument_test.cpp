@@ -97,6 +97,30 @@ TEST(GroupInstrument, XmlElementHasExactlyTheTwelveAttributes) {
     EXPECT_EQ(expected, attributesInOrder(extras)) << "only the twelve attributes are written";
 }
 
+// Names are ordered a word at a time; the order must be std::string's for
+// every length (the whole words, the overlapping last word, the short
+// forms) and for bytes above 0x7f.
+TEST(GroupInstrument, NamesCompareAsStdStringDoes) {
+    std::mt19937 random(11);
+    const char alphabet[] = {'A', 'B', '_', '1', '\x7f', '\x80', '\xff'};
+    const auto make = [&](std::size_t size) {
+        std::string s(size, 'A');
+        for (char& c : s) c = alphabet[random() % sizeof alphabet];
+        return s;
+    };
+    for (int round = 0; round < 20000; ++round) {
+        const std::string a = make(random() % 21);
+        // Often b shares a prefix with a and differs in one byte, or in
+        // length only.
+        std::string b = random() % 2 == 0 ? a : make(random() % 21);
+        if (!b.empty() && random() % 2 == 0) b[random() % b.size()] = alphabet[random() % 7];
+        if (random() % 4 == 0) b.resize(random() % 21, 'B');
+        const int expected = a.compare(b) < 0 ? -1 : (a.compare(b) > 0 ? 1 : 0);
+        ASSERT_EQ(expected, qvt::ht::detail::compareNames(a, b))
+            << '"' << a << "\" vs \"" << b << '"';
+    }
+}
+
 // The cursor that the evaluation paths read records with must find exactly
 // what findAttr finds, for names in any order (repeats, names below the last
 // one, names the record lacks, walks long enough to fall back to a search)
