@@ -1052,10 +1052,13 @@ bool CXTree::routeChain(CXTreeNode* start, HoldList& holds, bool keepInner, bool
 
     const auto fill = [&holds](CXTreeNode::HoldMap& map, const CRouter::Indices& list) {
         // Lists are in key order, so every holding goes to the end of the map.
-        // The keys live in the caller's map, long out of cache.
+        // A node's holdings are spread over the book: their entries in
+        // `holds`, then their keys in the caller's map, are long out of
+        // cache.  Both are asked for ahead, the entry first.
         const std::size_t AHEAD = 8;
         const std::size_t size = list.size();
         for (std::size_t k = 0; k < size; ++k) {
+            if (k + 2 * AHEAD < size) prefetchLine(&holds[list[k + 2 * AHEAD]]);
             if (k + AHEAD < size) prefetchLine(holds[list[k + AHEAD]].key);
             const CHold& h = holds[list[k]];
             map.emplace_hint(map.end(), *h.key, h.inst);
