@@ -31,6 +31,11 @@ inline int compareNames(const std::string& a, const std::string& b) {
     const std::size_t n = a.size() < b.size() ? a.size() : b.size();
     const char* x = a.data();
     const char* y = b.data();
+    // Most names that differ do so in their first byte: that answer comes
+    // first (without it, reading evalGroup's records took a third longer).
+    if (n > 0 && x[0] != y[0]) {
+        return static_cast<unsigned char>(x[0]) < static_cast<unsigned char>(y[0]) ? -1 : 1;
+    }
 #if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
     // Words read byte-swapped compare as their bytes do.  The last word may
     // overlap the one before it: those bytes are equal in both names.
