@@ -52,11 +52,11 @@ bool isTreeType(const std::string& tag) {
 // Asks the memory for the cache line at p, for a read soon: a large book's
 // records and keys are cold, and a loop over holdings that knows which ones
 // come next can have their lines on the way while it works on this one.
-// On x86 the instruction is written out: GCC's dead code elimination drops
-// __builtin_prefetch in loops like the router's, where nothing else uses
-// the address.
+// On x86 (with SSE, which has the instruction) it is written out: GCC's
+// dead code elimination drops __builtin_prefetch in loops like the
+// router's, where nothing else uses the address.
 inline void prefetchLine(const void* p) {
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#if defined(__GNUC__) && (defined(__x86_64__) || (defined(__i386__) && defined(__SSE__)))
     __asm__ __volatile__("prefetcht0 %0" : : "m"(*static_cast<const char*>(p)));
 #elif defined(__GNUC__)
     __builtin_prefetch(p);
