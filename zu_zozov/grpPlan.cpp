@@ -224,6 +224,24 @@ inline void compare(int code, const CPlanValue& L, const CPlanValue& R, CPlanVal
     apply(code, L, &R, out);
 }
 
+// Leaves one guard per test: one inColl guard per slot, and per slot the
+// substr guard with the largest start (whose text is long enough for every
+// smaller start too).  The guards pass exactly when they passed before.
+void compactGuards(std::vector<CGrpProgram::CGuard>& guards) {
+    std::vector<CGrpProgram::CGuard> kept;
+    for (const CGrpProgram::CGuard& g : guards) {
+        bool merged = false;
+        for (CGrpProgram::CGuard& k : kept) {
+            if (k.inColl != g.inColl || k.slot != g.slot) continue;
+            if (g.start > k.start) k.start = g.start;
+            merged = true;
+            break;
+        }
+        if (!merged) kept.push_back(g);
+    }
+    guards.swap(kept);
+}
+
 const std::string FUNC_IN_COLL = "inColl";
 const std::string FUNC_SUBSTR = "substr";
 
@@ -285,6 +303,7 @@ class CProgramBuilder {
         m_program.m_hasLead = true;
         m_program.m_leadSlot = slot;
         m_program.m_leadText.assign(value.data, value.size);
+        compactGuards(guards);
         m_program.m_leadGuards = guards;
         return true;
     }
@@ -523,6 +542,7 @@ class CProgramBuilder {
             std::vector<CGrpProgram::CGuard> guards;
             if ((m_marks[second] & HAS_FUNC) == 0 || guardsFor(second, guards)) {
                 skip = true;
+                compactGuards(guards);
                 m_program.m_guards.push_back(std::move(guards));
                 guardList = static_cast<std::uint32_t>(m_program.m_guards.size() - 1);
             }
@@ -642,6 +662,46 @@ void CGrpProgram::fuse() {
         if (m_code[i + 1].op == SKIP) m_code[i].op = CMP_SLOT_SKIP;
         if (m_code[i + 1].op == APPLY2) m_code[i].op = CMP_SLOT_APPLY;
     }
+    findFirstTests();
+}
+
+// The first tests (see CFirstTest): from the start, `VAR == "text"` alone or
+// followed by the SKIP of an && that jumps to the end; after the lead test,
+// `VAR == "text"` joined by && to the true the lead leaves, then the end or
+// such a SKIP.
+void CGrpProgram::findFirstTests() {
+    static const std::vector<CGuard> none;
+    const std::size_t size = m_code.size();
+    const auto textTest = [this](const CInstr& in, CFirstTest& test) {
+        if (in.code != qvtlib::expr::OP_EQ || m_constants[in.arg2].kind != CPlanValue::TEXT) {
+            return false;
+        }
+        test.slot = static_cast<std::int32_t>(in.arg);
+        test.data = m_constants[in.arg2].data;
+        test.size = static_cast<std::uint32_t>(m_constants[in.arg2].size);
+        return true;
+    };
+    // The guards of a SKIP of && at `at` that ends the program, or null.
+    const auto endingSkip = [&](std::size_t at) -> const std::vector<CGuard>* {
+        if (at == size) return &none;
+        const CInstr& skip = m_code[at];
+        if (skip.op != SKIP || skip.code != qvtlib::expr::OP_AND || skip.arg != size) {
+            return nullptr;
+        }
+        return &m_guards[skip.arg2];
+    };
+    if (size > 0 && (m_code[0].op == CMP_SLOT || m_code[0].op == CMP_SLOT_SKIP)) {
+        const std::vector<CGuard>* guards = endingSkip(1);
+        if (guards != nullptr && textTest(m_code[0], m_firstTest)) m_firstTest.guards = guards;
+    }
+    const std::size_t e = m_leadEnd;
+    if (e > 0 && e + 1 < size && m_code[e].op == CMP_SLOT_APPLY && m_code[e + 1].op == APPLY2 &&
+        m_code[e + 1].code == qvtlib::expr::OP_AND) {
+        const std::vector<CGuard>* guards = endingSkip(e + 2);
+        if (guards != nullptr && textTest(m_code[e], m_firstTestAfterLead)) {
+            m_firstTestAfterLead.guards = guards;
+        }
+    }
 }
 
 // A SKIP of && or || (skip.code) with the left operand's value `top`: when
@@ -659,12 +719,28 @@ inline bool CGrpProgram::skips(const CInstr& skip, CPlanValue& top, const CPlanV
     return false;
 }
 
+// A value that is not a text never equals a text.
+inline bool CGrpProgram::CFirstTest::fails(const CPlanValue* slots) const {
+    if (slot < 0) return false;
+    const CPlanValue& v = slots[slot];
+    if (v.kind == CPlanValue::TEXT &&
+        qvtlib::expr::detail::sameText(v.text(), std::string_view(data, size))) {
+        return false;
+    }
+    return guards->empty() || quiet(*guards, slots);
+}
+
 bool CGrpProgram::run(const CPlanValue* slots, CPlanValue& result, bool allUsable,
                       bool leadHolds) const {
     if (!allUsable) {
         for (const std::uint32_t s : m_used) {
             if (slots[s].kind == CPlanValue::UNUSABLE) return false;
         }
+    }
+    // Every slot of the program is usable now.
+    if ((leadHolds && m_leadEnd > 0 ? m_firstTestAfterLead : m_firstTest).fails(slots)) {
+        setBool(result, false);
+        return true;
     }
     CPlanValue stack[MAX_DEPTH];  // not initialised: every push writes its value
     int top = -1;
@@ -816,16 +892,16 @@ void CRulePlan::index() {
     }
     std::vector<std::uint32_t> others;
     for (std::uint32_t k = 0; k < entries.size(); ++k) {
-        const CEntry& e = entries[k];
-        const bool led =
-            e.program != nullptr && e.program->hasLead() && e.program->leadSlot() == slot;
-        if (led) {
+        CEntry& e = entries[k];
+        e.led = e.program != nullptr && e.program->hasLead() && e.program->leadSlot() == slot;
+        if (e.led) {
             byText[std::string(e.program->leadText())].push_back(k);
         } else {
             others.push_back(k);
             for (auto& t : byText) t.second.push_back(k);
         }
     }
+    compactGuards(allGuards);
     // Lists stay ascending: entries were visited in order.
     for (auto& t : byText) {
         std::sort(t.second.begin(), t.second.end());

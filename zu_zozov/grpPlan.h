@@ -193,11 +193,27 @@ class CGrpProgram {
     const std::vector<std::uint32_t>& usedSlots() const { return m_used; }
 
   private:
+    // A test `VAR == "text"` that the program runs first and whose failure
+    // ends it with false, leaving out only operands that the guards show
+    // quiet: run then answers false without stepping through the program.
+    // slot < 0: the program does not begin that way.
+    struct CFirstTest {
+        std::int32_t slot = -1;
+        std::uint32_t size = 0;
+        const char* data = nullptr;                   // the text, owned by the program
+        const std::vector<CGuard>* guards = nullptr;  // of the left-out operands
+
+        // True when the test fails for these slot values (all usable) and
+        // the rest may be left out: the program's value is then false.
+        bool fails(const CPlanValue* slots) const;
+    };
+
     CGrpProgram() = default;
     friend class CProgramBuilder;
 
     // Joins instructions that usually run one after the other.
     void fuse();
+    void findFirstTests();
 
     struct CInstr {
         unsigned char op;
@@ -234,6 +250,8 @@ class CGrpProgram {
     // begin that way.
     std::size_t m_leadEnd = 0;
     std::vector<CGuard> m_leadGuards;
+    CFirstTest m_firstTest;
+    CFirstTest m_firstTestAfterLead;
 };
 
 // A group's answer from its expression's value, as CGroup::isInGroup reads
@@ -280,6 +298,9 @@ struct CRulePlan {
         const void* group;  // the CGroup, for identity only
         unsigned version;
         std::shared_ptr<const CGrpProgram> program;  // null: generic path
+        // The program leads with a test of the index's slot: when the index
+        // chose the group, that test holds.
+        bool led = false;
     };
     std::vector<std::string> slotNames;
     std::vector<CEntry> entries;

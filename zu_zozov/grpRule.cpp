@@ -303,10 +303,9 @@ bool CGrpRule::evalGroups(std::string& groupCode, const CGroupInstrument& inst, 
             detail::CPlanValue value;
             if (!stale && entry.program != nullptr &&
                 (intact || entry.program->functions().empty()) &&
-                entry.program->run(
-                    slots.values(), value, slots.allUsable(),
-                    list != nullptr && entry.program->hasLead() &&
-                        entry.program->leadSlot() == static_cast<std::uint32_t>(plan->leadSlot))) {
+                // A group the index chose passes its lead test.
+                entry.program->run(slots.values(), value, slots.allUsable(),
+                                   list != nullptr && entry.led)) {
                 in = detail::groupTruth(value);
                 decided = true;
             }

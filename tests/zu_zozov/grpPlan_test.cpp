@@ -89,7 +89,10 @@ class CGen {
         }
         const int d = depth - 1;
         const int kind = pick(13);
-        if (kind == 0) return std::string(pick(2) ? "!" : "-") + "(" + expression(d) + ")";
+        if (kind == 0) {
+            return std::string(pick(2) ? "!" : "-") + "(" + (pick(3) ? expression(d) : test()) +
+                   ")";
+        }
         if (kind == 1) return "inColl(" + expression(d) + ", " + any(LISTS) + ")";
         if (kind == 2) {
             return "substr(" + expression(d) + ", " + any(NUMBERS) + ", " +
@@ -110,23 +113,24 @@ class CGen {
             if (call == 4) return "inColl(" + expression(d) + ", " + expression(d) + ")";
             return "substr(" + expression(d) + ", 0)";
         }
-        if (kind == 5) {  // tests joined by && and ||: the shapes rules have
-            std::string chain = test();
-            for (int k = pick(5); k >= 0; --k) {
-                if (pick(3) == 0) chain = "(" + chain + ")";
-                chain += pick(4) ? " && " : " || ";
-                chain += pick(5) ? test()
-                         : pick(2)
-                             ? "inColl(" + std::string(any(VARS)) + ", " + any(LISTS) + ") == 1"
-                             : expression(d);
-            }
-            return chain;
-        }
+        if (kind == 5) return chain(d);
         if (kind == 4) {  // a left chain without parentheses
             return expression(0) + " " + any(OPS) + " " + expression(0) + " " + any(OPS) + " " +
                    expression(d);
         }
         return "(" + expression(d) + ") " + any(OPS) + " (" + expression(d) + ")";
+    }
+    // Tests joined by && and ||: the shapes rules have.
+    std::string chain(int d) {
+        std::string chain = test();
+        for (int k = pick(5) - 1; k >= 0; --k) {
+            if (pick(3) == 0) chain = "(" + chain + ")";
+            chain += pick(4) ? " && " : " || ";
+            chain += pick(5)   ? test()
+                     : pick(2) ? "inColl(" + std::string(any(VARS)) + ", " + any(LISTS) + ") == 1"
+                               : expression(d);
+        }
+        return chain;
     }
     boost::any value() {
         const int ints[] = {7, -7, -1, 0, 2};
@@ -227,7 +231,8 @@ TEST(GrpPlan, FastAndGenericPathsAgreeOnRandomRulesAndInstruments) {
                                              "S == \"R1\" && ", "A_TYPE == \"\" && "};
                 lead = leads[round % 4 == 0 ? gen.pick(2) : gen.pick(4)];
             }
-            expressions.push_back(lead + gen.expression(1 + gen.pick(4)));
+            const int depth = 1 + gen.pick(4);
+            expressions.push_back(lead + (gen.pick(2) ? gen.chain(depth) : gen.expression(depth)));
             group->setExpression(expressions.back());
             fast.addGroup(group);
         }
