@@ -969,6 +969,20 @@ inline const std::string* fixedField(const CGroupInstrument& inst, const std::st
 
 void CPlanSlots::resolve(const CGroupInstrument& inst, const std::vector<std::string>& names,
                          CPlanBinding binding) {
+    // The cursor is this call's own, so that it stays in registers.
+    CAttrCursor attrs(inst.getAttrs());
+    resolveThrough<false>(inst, names, binding, attrs);
+}
+
+void CPlanSlots::resolve(const CGroupInstrument& inst, const std::vector<std::string>& names,
+                         CPlanBinding binding, CAttrCursor& attrs) {
+    resolveThrough<true>(inst, names, binding, attrs);
+}
+
+template <bool Shared>
+inline void CPlanSlots::resolveThrough(const CGroupInstrument& inst,
+                                       const std::vector<std::string>& names, CPlanBinding binding,
+                                       CAttrCursor& attrs) {
     const std::size_t count = names.size();
     if (count > INLINE) {
         if (m_heapSize < count) {
@@ -979,12 +993,12 @@ void CPlanSlots::resolve(const CGroupInstrument& inst, const std::vector<std::st
     } else {
         m_values = m_inline;
     }
-    // Both lists are sorted: walk the attributes along the names.
+    // Both lists are sorted: walk the attributes along the names (a shared
+    // cursor from wherever it stands to the first).
     m_allUsable = true;
-    CAttrCursor attrs(inst.getAttrs());
     for (std::size_t k = 0; k < count; ++k) {
         const std::string& name = names[k];
-        const boost::any* found = attrs.findNext(name);
+        const boost::any* found = Shared && k == 0 ? attrs.find(name) : attrs.findNext(name);
         CPlanValue& slot = m_values[k];
         if (found != nullptr) {
             readAny(*found, slot);

@@ -78,6 +78,8 @@ class CGroupInstrument;
 
 namespace detail {
 
+class CAttrCursor;
+
 // A value while a program runs: a tagged view.  Texts point into the
 // instrument or into the program.
 struct CPlanValue {
@@ -121,11 +123,19 @@ class CPlanSlots {
     // REQUIRES: names ascending, each once.
     void resolve(const CGroupInstrument& inst, const std::vector<std::string>& names,
                  CPlanBinding binding);
+    // resolve through `attrs`, a cursor over inst's attributes that other
+    // look-ups share, wherever it stands.
+    void resolve(const CGroupInstrument& inst, const std::vector<std::string>& names,
+                 CPlanBinding binding, CAttrCursor& attrs);
     const CPlanValue* values() const { return m_values; }
     // No slot is UNUSABLE.
     bool allUsable() const { return m_allUsable; }
 
   private:
+    template <bool Shared>
+    void resolveThrough(const CGroupInstrument& inst, const std::vector<std::string>& names,
+                        CPlanBinding binding, CAttrCursor& attrs);
+
     static const std::size_t INLINE = 24;
     CPlanValue m_inline[INLINE];
     std::unique_ptr<CPlanValue[]> m_heap;

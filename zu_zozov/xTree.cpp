@@ -106,6 +106,7 @@ class CXTreeNode::CAttrLookup {
     }
     // The attribute called name, or null.
     const boost::any* attr(const std::string& name) { return m_cursor.find(name); }
+    detail::CAttrCursor& cursor() { return m_cursor; }
     const std::string* text() const { return m_text; }
     const CCodeKey& textKey() const { return m_textKey; }
     const double* num() const { return m_num; }
@@ -232,7 +233,7 @@ bool CXTreeNode::isMatch(const CGroupInstrument& inst) const {
 }
 
 bool CXTreeNode::isMatch(const CGroupInstrument& inst, CAttrLookup& lookup) const {
-    return matchesCodes(lookup) && matchesExpr(inst, false);
+    return matchesCodes(lookup) && matchesExpr(inst, false, &lookup);
 }
 
 bool CXTreeNode::isMatchGeneric(const CGroupInstrument& inst) const {
@@ -240,19 +241,26 @@ bool CXTreeNode::isMatchGeneric(const CGroupInstrument& inst) const {
     return matchesCodes(lookup) && matchesExpr(inst, true);
 }
 
-bool CXTreeNode::matchesExpr(const CGroupInstrument& inst, bool generic) const {
+bool CXTreeNode::matchesExpr(const CGroupInstrument& inst, bool generic,
+                             CAttrLookup* lookup) const {
     // Only the root and catch-all nodes pass without their codes; they take
     // every instrument whatever their expression.
     if (m_ruleCode.empty() || m_catchAll) return true;
     // A compiled expression must hold as well: a positive number or true.
-    if (m_ruleExpr == nullptr || !m_ruleExpr->isCompiled()) return true;
+    // The plan exists only for a compiled one, so it goes first and the
+    // expression object is not read.
     if (!generic && m_fastExpr != nullptr &&
         detail::functionsIntact(m_fastExpr->program->functions())) {
         detail::CPlanSlots slots;
-        slots.resolve(inst, m_fastExpr->slotNames, detail::BIND_NAMED);
+        if (lookup != nullptr) {
+            slots.resolve(inst, m_fastExpr->slotNames, detail::BIND_NAMED, lookup->cursor());
+        } else {
+            slots.resolve(inst, m_fastExpr->slotNames, detail::BIND_NAMED);
+        }
         detail::CPlanValue value;
         if (m_fastExpr->program->run(slots.values(), value)) return detail::nodeTruth(value);
     }
+    if (m_ruleExpr == nullptr || !m_ruleExpr->isCompiled()) return true;
     // prepare replaces the whole store; assigning over the old entries lets
     // the map reuse their nodes instead of freeing and allocating them.
     m_ruleExpr->getData().prepare(&inst);
@@ -270,17 +278,18 @@ bool CXTreeNode::matchesExpr(const CGroupInstrument& inst, bool generic) const {
 
 bool CXTreeNode::matchesAll() const { return m_ruleCode.empty() || m_catchAll; }
 
-int CXTreeNode::matchesExprQuietly(const CGroupInstrument& inst) const {
+int CXTreeNode::matchesExprQuietly(const CGroupInstrument& inst, CAttrLookup& lookup) const {
     if (matchesAll()) return 1;
-    if (m_ruleExpr == nullptr || !m_ruleExpr->isCompiled()) return 1;
-    if (m_fastExpr == nullptr || !detail::functionsIntact(m_fastExpr->program->functions())) {
-        return -1;
+    // As in matchesExpr, the plan first: it exists only for a compiled
+    // expression.
+    if (m_fastExpr != nullptr && detail::functionsIntact(m_fastExpr->program->functions())) {
+        detail::CPlanSlots slots;
+        slots.resolve(inst, m_fastExpr->slotNames, detail::BIND_NAMED, lookup.cursor());
+        detail::CPlanValue value;
+        if (m_fastExpr->program->run(slots.values(), value))
+            return detail::nodeTruth(value) ? 1 : 0;
     }
-    detail::CPlanSlots slots;
-    slots.resolve(inst, m_fastExpr->slotNames, detail::BIND_NAMED);
-    detail::CPlanValue value;
-    if (!m_fastExpr->program->run(slots.values(), value)) return -1;
-    return detail::nodeTruth(value) ? 1 : 0;
+    return m_ruleExpr == nullptr || !m_ruleExpr->isCompiled() ? 1 : -1;
 }
 
 std::string CXTreeNode::toString() const {
@@ -904,8 +913,9 @@ class CXTree::CRouter {
             }
         }
         // matchesExprQuietly of the node at i.
-        int quiet(std::ptrdiff_t i, const CGroupInstrument& inst) const {
-            return steps[i].plain ? 1 : index.nodes[i]->matchesExprQuietly(inst);
+        int quiet(std::ptrdiff_t i, const CGroupInstrument& inst,
+                  CXTreeNode::CAttrLookup& lookup) const {
+            return steps[i].plain ? 1 : index.nodes[i]->matchesExprQuietly(inst, lookup);
         }
         // What the routing keeps of each node, together: a holding going
         // down reads and writes one place per level.
@@ -1007,7 +1017,7 @@ class CXTree::CRouter {
             for (std::ptrdiff_t i = size - 1; i >= 0; --i) {
                 const CXTreeNode* n = c.nodes[i];
                 if (!n->matchesCodes(lookup)) continue;
-                const int quiet = chain.quiet(i, inst);
+                const int quiet = chain.quiet(i, inst, lookup);
                 if (quiet < 0) return UNDECIDED;
                 if (quiet > 0) return i;
             }
@@ -1021,7 +1031,7 @@ class CXTree::CRouter {
             for (const std::uint32_t* it = list.end(); it != list.begin();) {
                 const std::ptrdiff_t i = static_cast<std::ptrdiff_t>(*--it);
                 if (i < c.lastAll) break;
-                const int quiet = chain.quiet(i, inst);
+                const int quiet = chain.quiet(i, inst, lookup);
                 if (quiet < 0) return UNDECIDED;
                 if (quiet > 0) return i;
             }
@@ -1031,7 +1041,7 @@ class CXTree::CRouter {
             for (std::ptrdiff_t i = size - 1; i > c.lastAll; --i) {
                 const CXTreeNode* n = c.nodes[i];
                 if (!qvtlib::expr::doubleEqual(*d, n->m_nodeNum)) continue;
-                const int quiet = chain.quiet(i, inst);
+                const int quiet = chain.quiet(i, inst, lookup);
                 if (quiet < 0) return UNDECIDED;
                 if (quiet > 0) return i;
             }
@@ -1253,7 +1263,7 @@ CXTreeNode* CXTree::firstChildMatch(const CXTreeNode* parent, const CGroupInstru
     if (value.text != nullptr) {
         for (const std::uint32_t pos : c.find(*value.text)) {
             if (c.firstAll >= 0 && static_cast<std::ptrdiff_t>(pos) > c.firstAll) break;
-            if (c.nodes[pos]->matchesExpr(inst, false)) return c.nodes[pos];
+            if (c.nodes[pos]->matchesExpr(inst, false, &lookup)) return c.nodes[pos];
         }
     }
     return c.firstAll < 0 ? nullptr : c.nodes[static_cast<std::size_t>(c.firstAll)];
@@ -1265,7 +1275,7 @@ CXTreeNode* CXTree::firstChildMatch(const CXTreeNode* parent, const CGroupInstru
 CXTreeNode* CXTree::firstMatch(CXTreeNode* n, const CGroupInstrument& inst,
                                CXTreeNode::CAttrLookup& lookup) {
     for (; n != nullptr; n = n->getNextSibling()) {
-        if (n->matchesCodes(lookup) && n->matchesExpr(inst, false)) return n;
+        if (n->matchesCodes(lookup) && n->matchesExpr(inst, false, &lookup)) return n;
     }
     return nullptr;
 }
