@@ -663,6 +663,40 @@ void CGrpProgram::fuse() {
         if (m_code[i + 1].op == APPLY2) m_code[i].op = CMP_SLOT_APPLY;
     }
     findFirstTests();
+    findChain(0, m_chain);
+    if (m_leadEnd > 0) findChain(m_leadEnd, m_chainAfterLead);
+}
+
+// From the start: a comparison alone, or followed by a SKIP; after the lead
+// test: nothing at all.  Then any number of comparisons each joined by an
+// APPLY2 of && to what went before, with SKIPs between them.  As every
+// operator is an && of comparisons, every SKIP is one of &&, past only
+// comparisons (no guards) and, fused, to the end.
+void CGrpProgram::findChain(std::size_t from, CChain& chain) const {
+    const std::size_t size = m_code.size();
+    std::vector<CInstr> tests;
+    std::size_t i = from;
+    if (from == 0) {
+        if (size == 1 && m_code[0].op == CMP_SLOT) {
+            chain.tests.assign(1, m_code[0]);
+            chain.whole = true;
+            return;
+        }
+        if (size < 2 || m_code[0].op != CMP_SLOT_SKIP) return;
+        tests.push_back(m_code[0]);
+        i = 2;
+    }
+    while (i < size) {
+        if (m_code[i].op != CMP_SLOT_APPLY || i + 1 >= size || m_code[i + 1].op != APPLY2 ||
+            m_code[i + 1].code != qvtlib::expr::OP_AND) {
+            return;
+        }
+        tests.push_back(m_code[i]);
+        i += 2;
+        if (i < size && m_code[i++].op != SKIP) return;
+    }
+    chain.tests.swap(tests);
+    chain.whole = true;
 }
 
 // The first tests (see CFirstTest): from the start, `VAR == "text"` alone or
@@ -738,7 +772,22 @@ bool CGrpProgram::run(const CPlanValue* slots, CPlanValue& result, bool allUsabl
         }
     }
     // Every slot of the program is usable now.
-    if ((leadHolds && m_leadEnd > 0 ? m_firstTestAfterLead : m_firstTest).fails(slots)) {
+    const bool afterLead = leadHolds && m_leadEnd > 0;
+    const CChain& chain = afterLead ? m_chainAfterLead : m_chain;
+    if (chain.whole) {
+        // The value of a comparison is always a bool, and so is that of &&.
+        for (const CInstr& test : chain.tests) {
+            CPlanValue tested;
+            compare(test.code, slots[test.arg], m_constants[test.arg2], tested);
+            if (tested.num == 0) {
+                setBool(result, false);
+                return true;
+            }
+        }
+        setBool(result, true);
+        return true;
+    }
+    if ((afterLead ? m_firstTestAfterLead : m_firstTest).fails(slots)) {
         setBool(result, false);
         return true;
     }

@@ -262,6 +262,16 @@ class CGrpProgram {
     std::vector<CGuard> m_leadGuards;
     CFirstTest m_firstTest;
     CFirstTest m_firstTestAfterLead;
+    // When the program (from the start, or after the lead test) is nothing
+    // but comparisons of slots with constants joined by &&: those
+    // comparisons, which run() then evaluates in a plain loop.
+    struct CChain {
+        bool whole = false;
+        std::vector<CInstr> tests;
+    };
+    CChain m_chain;
+    CChain m_chainAfterLead;
+    void findChain(std::size_t from, CChain& chain) const;
 };
 
 // A group's answer from its expression's value, as CGroup::isInGroup reads
