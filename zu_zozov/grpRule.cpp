@@ -247,7 +247,8 @@ bool CGrpRule::evalGroupGeneric(std::string& groupCode, const CGroupInstrument& 
 }
 
 bool CGrpRule::evalGroups(std::string& groupCode, const CGroupInstrument& inst, bool generic) {
-    groupCode = detail::xother();
+    // groupCode is written once, with the answer: every way out below
+    // writes it (xother when no group takes the instrument or on failure).
     try {
         if (m_type == GROUP_PROPERTY) {
             groupCode = inst.getAttributeAsString(m_property);
@@ -260,6 +261,7 @@ bool CGrpRule::evalGroups(std::string& groupCode, const CGroupInstrument& inst, 
                     return true;
                 }
             }
+            groupCode = detail::xother();
             return true;
         }
         if (m_plan != nullptr && m_planEpoch != detail::groupEpoch()) {
@@ -322,6 +324,7 @@ bool CGrpRule::evalGroups(std::string& groupCode, const CGroupInstrument& inst, 
                 return true;
             }
         }
+        groupCode = detail::xother();
         return true;
     } catch (const std::exception& e) {
         groupCode = detail::xother();
