@@ -233,16 +233,16 @@ bool CXTreeNode::isMatch(const CGroupInstrument& inst) const {
 }
 
 bool CXTreeNode::isMatch(const CGroupInstrument& inst, CAttrLookup& lookup) const {
-    return matchesCodes(lookup) && matchesExpr(inst, false, &lookup);
+    return matchesCodes(lookup) && matchesExpr(inst, false, lookup);
 }
 
 bool CXTreeNode::isMatchGeneric(const CGroupInstrument& inst) const {
     CAttrLookup lookup(inst);
-    return matchesCodes(lookup) && matchesExpr(inst, true);
+    return matchesCodes(lookup) && matchesExpr(inst, true, lookup);
 }
 
 bool CXTreeNode::matchesExpr(const CGroupInstrument& inst, bool generic,
-                             CAttrLookup* lookup) const {
+                             CAttrLookup& lookup) const {
     // Only the root and catch-all nodes pass without their codes; they take
     // every instrument whatever their expression.
     if (m_ruleCode.empty() || m_catchAll) return true;
@@ -252,11 +252,7 @@ bool CXTreeNode::matchesExpr(const CGroupInstrument& inst, bool generic,
     if (!generic && m_fastExpr != nullptr &&
         detail::functionsIntact(m_fastExpr->program->functions())) {
         detail::CPlanSlots slots;
-        if (lookup != nullptr) {
-            slots.resolve(inst, m_fastExpr->slotNames, detail::BIND_NAMED, lookup->cursor());
-        } else {
-            slots.resolve(inst, m_fastExpr->slotNames, detail::BIND_NAMED);
-        }
+        slots.resolve(inst, m_fastExpr->slotNames, detail::BIND_NAMED, lookup.cursor());
         detail::CPlanValue value;
         if (m_fastExpr->program->run(slots.values(), value)) return detail::nodeTruth(value);
     }
@@ -1263,7 +1259,7 @@ CXTreeNode* CXTree::firstChildMatch(const CXTreeNode* parent, const CGroupInstru
     if (value.text != nullptr) {
         for (const std::uint32_t pos : c.find(*value.text)) {
             if (c.firstAll >= 0 && static_cast<std::ptrdiff_t>(pos) > c.firstAll) break;
-            if (c.nodes[pos]->matchesExpr(inst, false, &lookup)) return c.nodes[pos];
+            if (c.nodes[pos]->matchesExpr(inst, false, lookup)) return c.nodes[pos];
         }
     }
     return c.firstAll < 0 ? nullptr : c.nodes[static_cast<std::size_t>(c.firstAll)];
@@ -1275,7 +1271,7 @@ CXTreeNode* CXTree::firstChildMatch(const CXTreeNode* parent, const CGroupInstru
 CXTreeNode* CXTree::firstMatch(CXTreeNode* n, const CGroupInstrument& inst,
                                CXTreeNode::CAttrLookup& lookup) {
     for (; n != nullptr; n = n->getNextSibling()) {
-        if (n->matchesCodes(lookup) && n->matchesExpr(inst, false, &lookup)) return n;
+        if (n->matchesCodes(lookup) && n->matchesExpr(inst, false, lookup)) return n;
     }
     return nullptr;
 }

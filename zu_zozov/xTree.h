@@ -230,9 +230,8 @@ class ZU_ZOZOV_EXPORT CXTreeNode : public qvtlib::common::CNode<CXTreeNode> {
     // Steps of isMatch: the codes, then the expression (generic: always
     // through the expression object).
     bool matchesCodes(CAttrLookup& lookup) const;
-    // lookup, when given, is the walk's look-up of inst's attributes.
-    bool matchesExpr(const CGroupInstrument& inst, bool generic,
-                     CAttrLookup* lookup = nullptr) const;
+    // lookup is the walk's look-up of inst's attributes.
+    bool matchesExpr(const CGroupInstrument& inst, bool generic, CAttrLookup& lookup) const;
     // matchesExpr where it can answer without side effects (no expression,
     // or its evaluation plan decides): 1 true, 0 false; -1 when only the
     // expression object can decide.
